@@ -1,0 +1,155 @@
+/*
+ * odsburst: sends known debugger strings, for testing dbgmon.
+ *
+ *   odsburst N                 the standard sequence with N burst strings; exit code 7
+ *   odsburst --child N [EXE]   "parent pid=P", starts EXE (default: this program) as
+ *                              "EXE --as-child P N", waits until the child has sent its first
+ *                              string, sends "parent exit" and exits with 7 without waiting for it
+ *   odsburst --as-child P N    "child of P", then the standard sequence; exit code 3
+ *   odsburst --args ARGS...    "argc=K", then "arg[i]=<ARGS[i]>" for each; exit code 0
+ *   odsburst --sleep MS        "sleeping", sleeps MS milliseconds, "awake"; exit code 0
+ *
+ * The standard sequence, one OutputDebugStringA call each:
+ *   "pid=<own pid>", "", "cr\r lf\n tab\t bs\\ end", "ctl\x01 latin1\xe9 del\x7f high\xff",
+ *   4000 characters 'a'..'z' repeated, "burst 00000" ... "burst <N-1, five digits>", "end".
+ * Any other use prints a usage line and exits with 2.
+ */
+
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+enum { LONG_LENGTH = 4000 };
+
+static void SendSequence(long count) {
+    char text[64];
+    static char longText[LONG_LENGTH + 1];
+    long i;
+
+    sprintf(text, "pid=%lu", (unsigned long)GetCurrentProcessId());
+    OutputDebugStringA(text);
+    OutputDebugStringA("");
+    OutputDebugStringA("cr\r lf\n tab\t bs\\ end");
+    OutputDebugStringA("ctl\x01 latin1\xe9 del\x7f high\xff");
+    for (i = 0; i < LONG_LENGTH; i++)
+        longText[i] = (char)('a' + i % 26);
+    longText[LONG_LENGTH] = 0;
+    OutputDebugStringA(longText);
+    for (i = 0; i < count; i++) {
+        sprintf(text, "burst %05ld", i);
+        OutputDebugStringA(text);
+    }
+    OutputDebugStringA("end");
+}
+
+static int Usage(void) {
+    fputs("usage: odsburst N | --child N [EXE] | --as-child PID N | --args ARGS... | --sleep MS\n", stderr);
+    return 2;
+}
+
+static int ParseCount(const char* pText, long* pValue) {
+    char* pEnd;
+    long value = strtol(pText, &pEnd, 10);
+    if (*pText == 0 || *pEnd != 0 || value < 0)
+        return 0;
+    *pValue = value;
+    return 1;
+}
+
+/* Starts the child copy and waits until it has sent its first string (it then sets the named event). */
+static int RunParent(long count, const char* pExe) {
+    char self[MAX_PATH];
+    char eventName[64];
+    char* pCommandLine;
+    char text[64];
+    HANDLE go;
+    HANDLE waits[2];
+    STARTUPINFOA si;
+    PROCESS_INFORMATION pi;
+    DWORD r;
+    DWORD pid = GetCurrentProcessId();
+
+    sprintf(text, "parent pid=%lu", (unsigned long)pid);
+    OutputDebugStringA(text);
+    if (!pExe) {
+        if (!GetModuleFileNameA(NULL, self, sizeof(self))) {
+            fprintf(stderr, "odsburst: GetModuleFileName failed: %lu\n", GetLastError());
+            return 2;
+        }
+        pExe = self;
+    }
+    sprintf(eventName, "odsburst-go-%lu", (unsigned long)pid);
+    go = CreateEventA(NULL, TRUE, FALSE, eventName);
+    pCommandLine = (char*)malloc(strlen(pExe) + 64);
+    if (!go || !pCommandLine) {
+        fputs("odsburst: cannot set up the child\n", stderr);
+        return 2;
+    }
+    sprintf(pCommandLine, "\"%s\" --as-child %lu %ld", pExe, (unsigned long)pid, count);
+    memset(&si, 0, sizeof(si));
+    si.cb = sizeof(si);
+    if (!CreateProcessA(pExe, pCommandLine, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+        fprintf(stderr, "odsburst: cannot start %s: %lu\n", pExe, GetLastError());
+        return 2;
+    }
+    waits[0] = go;
+    waits[1] = pi.hProcess;
+    r = WaitForMultipleObjects(2, waits, FALSE, 60000);
+    if (r != WAIT_OBJECT_0) {
+        fprintf(stderr, "odsburst: the child did not report (wait result %lu)\n", r);
+        return 2;
+    }
+    OutputDebugStringA("parent exit");
+    return 7;
+}
+
+static int RunChild(const char* pParent, long count) {
+    char text[64];
+    HANDLE go;
+
+    sprintf(text, "child of %s", pParent);
+    OutputDebugStringA(text);
+    sprintf(text, "odsburst-go-%s", pParent);
+    go = OpenEventA(EVENT_MODIFY_STATE, FALSE, text);
+    if (go)
+        SetEvent(go);
+    SendSequence(count);
+    return 3;
+}
+
+int main(int argc, char** argv) {
+    long value;
+    int i;
+
+    if (argc == 2 && ParseCount(argv[1], &value)) {
+        SendSequence(value);
+        return 7;
+    }
+    if ((argc == 3 || argc == 4) && strcmp(argv[1], "--child") == 0 && ParseCount(argv[2], &value))
+        return RunParent(value, argc == 4 ? argv[3] : NULL);
+    if (argc == 4 && strcmp(argv[1], "--as-child") == 0 && ParseCount(argv[3], &value))
+        return RunChild(argv[2], value);
+    if (argc >= 2 && strcmp(argv[1], "--args") == 0) {
+        char* pText;
+        char head[32];
+        sprintf(head, "argc=%d", argc - 2);
+        OutputDebugStringA(head);
+        for (i = 2; i < argc; i++) {
+            pText = (char*)malloc(strlen(argv[i]) + 32);
+            if (!pText)
+                return 2;
+            sprintf(pText, "arg[%d]=%s", i - 2, argv[i]);
+            OutputDebugStringA(pText);
+            free(pText);
+        }
+        return 0;
+    }
+    if (argc == 3 && strcmp(argv[1], "--sleep") == 0 && ParseCount(argv[2], &value)) {
+        OutputDebugStringA("sleeping");
+        Sleep((DWORD)value);
+        OutputDebugStringA("awake");
+        return 0;
+    }
+    return Usage();
+}
