@@ -1,0 +1,5 @@
+#include "companion/companion_main.h"
+
+int main() {
+    return CompanionMain();
+}

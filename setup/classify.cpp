@@ -1,0 +1,55 @@
+#include "setup/classify.h"
+
+#include "trace/trace.h"
+
+int Is64BitHost = 0;
+
+namespace {
+
+struct PlatformRow {
+    DWORD dwMajor;
+    DWORD dwMinor;
+    const char* pLine32;
+    const char* pLine64;
+};
+
+// First matching row wins; 5.2 (Server 2003, XP x64) counts as XP.
+constexpr PlatformRow PlatformTable[] = {
+    {5, 1, "Setup device for Windows XP32\n", "Setup device for Windows XP64\n"},
+    {5, 2, "Setup device for Windows XP32\n", "Setup device for Windows XP64\n"},
+    {6, 0, "Setup device for Windows Vista32\n", "Setup device for Windows Vista64\n"},
+    {6, 1, "Setup device for Windows7 32\n", "Setup device for Windows7 64\n"},
+};
+
+constexpr PlatformRow OtherPlatform = {0, 0, "Setup device for Windows os is 32\n",
+                                       "Setup device for Windows os is 64\n"};
+
+const PlatformRow* FindPlatformRow(DWORD dwMajor, DWORD dwMinor) {
+    for (const PlatformRow& Row : PlatformTable) {
+        if (Row.dwMajor == dwMajor && Row.dwMinor == dwMinor)
+            return &Row;
+    }
+    return NULL;
+}
+
+} // namespace
+
+void ClassifyPlatform(DWORD dwMajor, DWORD dwMinor, const char** ppInstallFolder, const char** ppSubFolder) {
+    const PlatformRow* pRow = FindPlatformRow(dwMajor, dwMinor);
+    if (pRow == NULL) {
+        TraceMsg("It is other OS, win2k or win8, do continue \n", 0, 0);
+        pRow = &OtherPlatform;
+    }
+
+    // The version only picks the line; the WOW64 answer alone picks the folders.
+    if (CheckWow64()) {
+        TraceMsg(pRow->pLine64, 0, 0);
+        Is64BitHost = 1;
+        *ppInstallFolder = "\\Program Files (x86)\\Zamtre_Driver";
+        *ppSubFolder = "\\fenwarr\\Win64";
+    } else {
+        TraceMsg(pRow->pLine32, 0, 0);
+        *ppInstallFolder = "\\Program Files\\Zamtre_Driver";
+        *ppSubFolder = "\\fenwarr\\Win32";
+    }
+}

@@ -1,0 +1,3 @@
+#include "trace/trace.h"
+
+const char TraceTag[] = "..Install or Uninstall - Vostrel";
