@@ -4,6 +4,11 @@
 
 int Is64BitHost = 0;
 
+const char InstallFolder32[] = "\\Program Files\\Zamtre_Driver";
+const char InstallFolder64[] = "\\Program Files (x86)\\Zamtre_Driver";
+const char SubFolder32[] = "\\fenwarr\\Win32";
+const char SubFolder64[] = "\\fenwarr\\Win64";
+
 namespace {
 
 struct PlatformRow {
@@ -45,11 +50,11 @@ void ClassifyPlatform(DWORD dwMajor, DWORD dwMinor, const char** ppInstallFolder
     if (CheckWow64()) {
         TraceMsg(pRow->pLine64, 0, 0);
         Is64BitHost = 1;
-        *ppInstallFolder = "\\Program Files (x86)\\Zamtre_Driver";
-        *ppSubFolder = "\\fenwarr\\Win64";
+        *ppInstallFolder = InstallFolder64;
+        *ppSubFolder = SubFolder64;
     } else {
         TraceMsg(pRow->pLine32, 0, 0);
-        *ppInstallFolder = "\\Program Files\\Zamtre_Driver";
-        *ppSubFolder = "\\fenwarr\\Win32";
+        *ppInstallFolder = InstallFolder32;
+        *ppSubFolder = SubFolder32;
     }
 }

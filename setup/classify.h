@@ -3,6 +3,12 @@
 
 #include "win32/platform.h"
 
+// Where each half of the driver package lies on the system drive.
+extern const char InstallFolder32[];
+extern const char InstallFolder64[];
+extern const char SubFolder32[];
+extern const char SubFolder64[];
+
 // 1 once the run has found itself on 64-bit Windows; never reset.
 extern int Is64BitHost;
 

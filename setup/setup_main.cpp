@@ -4,6 +4,7 @@
 #include "devices/devices.h"
 #include "handoff/handoff.h"
 #include "setup/classify.h"
+#include "setup/run_buffers.h"
 #include "trace/trace.h"
 
 char SystemDriveLetter = 0;
@@ -15,7 +16,6 @@ int SetupMain(int argc, char** argv, char** envp) {
     int Result = 1;
     char* pSysDir = NULL;
     char* pSourceDir = NULL;
-    UINT SysDirLength = 0;
     const char* pInstallFolder = NULL;
     const char* pSubFolder = NULL;
     OSVERSIONINFOA VerInf;
@@ -29,29 +29,18 @@ int SetupMain(int argc, char** argv, char** envp) {
         goto Cleanup;
     }
 
-    pSysDir = static_cast<char*>(malloc(MAX_PATH));
+    pSysDir = GetSystemDir();
     if (pSysDir == NULL) {
-        TraceMsg("Malloc for system dir failed!\n", 0, 0);
         Result = 0;
         goto Cleanup;
     }
-    // A length of MAX_PATH or more means the buffer was too small and holds no path.
-    SysDirLength = GetSystemDirectoryA(pSysDir, MAX_PATH);
-    if (SysDirLength == 0 || SysDirLength >= MAX_PATH) {
-        TraceMsg("Get system dir failed!\n", 0, 0);
-        Result = 0;
-        goto Cleanup;
-    }
-    TraceMsg("System path: %s", pSysDir, 0);
     SystemDriveLetter = pSysDir[0];
 
-    pSourceDir = static_cast<char*>(malloc(MAX_PATH));
+    pSourceDir = AllocSourceDir();
     if (pSourceDir == NULL) {
-        TraceMsg("Malloc failed!\n", 0, 0);
         Result = 0;
         goto Cleanup;
     }
-    memset(pSourceDir, 0, MAX_PATH);
 
     TraceMsg("VerInf.dwMajorVersion: %d", VerInf.dwMajorVersion, 0);
     TraceMsg("VerInf.dwMinorVersion: %d", VerInf.dwMinorVersion, 0);

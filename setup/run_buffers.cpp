@@ -1,0 +1,30 @@
+#include "setup/run_buffers.h"
+
+#include "trace/trace.h"
+
+char* GetSystemDir() {
+    char* pSysDir = static_cast<char*>(malloc(MAX_PATH));
+    if (pSysDir == NULL) {
+        TraceMsg("Malloc for system dir failed!\n", 0, 0);
+        return NULL;
+    }
+    // A length of MAX_PATH or more means the buffer was too small and holds no path.
+    UINT Length = GetSystemDirectoryA(pSysDir, MAX_PATH);
+    if (Length == 0 || Length >= MAX_PATH) {
+        TraceMsg("Get system dir failed!\n", 0, 0);
+        free(pSysDir);
+        return NULL;
+    }
+    TraceMsg("System path: %s", pSysDir, 0);
+    return pSysDir;
+}
+
+char* AllocSourceDir() {
+    char* pSourceDir = static_cast<char*>(malloc(MAX_PATH));
+    if (pSourceDir == NULL) {
+        TraceMsg("Malloc failed!\n", 0, 0);
+        return NULL;
+    }
+    memset(pSourceDir, 0, MAX_PATH);
+    return pSourceDir;
+}
