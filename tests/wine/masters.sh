@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds (or checks) the cached master prefixes that every Wine test clones:
+# build/wine-bed/master-win32 and master-win64. Rebuilt only when missing,
+# unfinished, made by another `wine --version`, or written to by a clone.
+#   masters.sh [win32] [win64]     (default: both)
+set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "$0")/lib.sh"
+
+# shellcheck disable=SC2034 # read by lib.sh's messages
+FW_NAME=wine-masters
+archs=("$@")
+[ ${#archs[@]} -gt 0 ] || archs=(win32 win64)
+for arch in "${archs[@]}"; do
+  fw_ensure_master "$arch"
+done
+fw_log "masters ready in $FW_BED ($(wine --version))"
