@@ -54,11 +54,11 @@ t0=$(now)
 if [ -n "${WINE_MASTER32:-}" ]; then
     master=$(realpath -e "$WINE_MASTER32") || exit 2
     mkdir -p "$WINEPREFIX"
-    cp -a "$master"/{system,user,userdef}.reg "$master"/dosdevices "$WINEPREFIX"/ &&
-        cp -al "$master"/drive_c "$WINEPREFIX"/ || {
+    if ! cp -a "$master"/{system,user,userdef}.reg "$master"/dosdevices "$WINEPREFIX"/ ||
+        ! cp -al "$master"/drive_c "$WINEPREFIX"/; then
         echo "cannot clone $master" >&2
         exit 2
-    }
+    fi
     if [ -e "$master/.update-timestamp" ]; then
         cp -a "$master/.update-timestamp" "$WINEPREFIX"/
     else
@@ -66,10 +66,10 @@ if [ -n "${WINE_MASTER32:-}" ]; then
     fi
     echo "prefix: cloned $master in $(elapsed "$t0" "$(now)") s"
 else
-    WINEARCH=win32 wine wineboot --init >/dev/null 2>&1 && wineserver -w || {
+    if ! WINEARCH=win32 wine wineboot --init >/dev/null 2>&1 || ! wineserver -w; then
         echo "wineboot failed" >&2
         exit 2
-    }
+    fi
     echo disable >"$WINEPREFIX/.update-timestamp"
     echo "prefix: created in $(elapsed "$t0" "$(now)") s"
 fi
@@ -157,8 +157,10 @@ expect_rc 7 "records on stdout"
 check_sequence "$bed/stdout.txt" 20 "records on stdout"
 
 # --- quoting of the command line --------------------------------------------------------------------------
+# shellcheck disable=SC1003 # the backslashes are the point
 mon --out 'C:\args.txt' 'C:\dbgmon test\odsburst.exe' --args 'a b' 'q"uote' 'trail\' '' 'x\\"y' $'tab\tin' plain
 expect_rc 0 "argument quoting"
+# shellcheck disable=SC1003
 expected_args=$(printf '%s\n' 'argc=7' 'arg[0]=a b' 'arg[1]=q"uote' 'arg[2]=trail\\' 'arg[3]=' \
     'arg[4]=x\\\\"y' 'arg[5]=tab\tin' 'arg[6]=plain')
 if [ "$(cut -f2- "$cdrive/args.txt")" = "$expected_args" ]; then
