@@ -3,8 +3,6 @@
 
 #include "win32/platform.h"
 
-#include <type_traits>
-
 // Marks the system's strings among everything else on the debugger channel.
 extern const char TraceTag[];
 
@@ -13,11 +11,10 @@ extern const char TraceTag[];
 enum { TraceBufferSize = 1025 };
 
 // Sends the tag, then the message formatted from `pFormat` and exactly two values. Sites whose format
-// uses fewer conversions pass 0 for the values it does not use.
+// uses fewer conversions pass 0 for the values it does not use. A template, so each value reaches the
+// formatter with its own type. (No C++ library header here: on mingw it would swap msvcrt's stdio for
+// a statically linked one.)
 template <typename A, typename B> void TraceMsg(const char* pFormat, A a, B b) {
-    static_assert((std::is_integral<A>::value || std::is_pointer<A>::value) &&
-                      (std::is_integral<B>::value || std::is_pointer<B>::value),
-                  "trace values are integers or strings");
     char Buffer[TraceBufferSize];
     wsprintfA(Buffer, pFormat, a, b);
     OutputDebugStringA(TraceTag);

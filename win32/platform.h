@@ -5,6 +5,10 @@
 #pragma once
 
 #ifdef _WIN32
+// Lean: the full set pulls in C++ library headers, and with them a statically linked stdio.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 #include <setupapi.h>
 #include <cfgmgr32.h>
