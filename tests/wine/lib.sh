@@ -146,6 +146,27 @@ fw_ensure_master() {
 
 # --- One test: clone, teardown -----------------------------------------------
 
+# fw_sweep: removes what aborted runs left behind: test folders older than
+# FENWARR_WINE_SWEEP_MIN minutes (default 120; their wine processes are
+# stopped first) and server folders of TMPDIR that no prefix names any more.
+fw_sweep() {
+  local age=${FENWARR_WINE_SWEEP_MIN:-120} d live=() s
+  while IFS= read -r -d '' d; do
+    if [ -e "$d/prefix/wineserver" ]; then
+      WINEPREFIX="$d/prefix" wineserver -k >/dev/null 2>&1 || true
+    fi
+    fw_log "removing stale test folder $d"
+    rm -rf "$d"
+  done < <(find "$FW_BED/run" -mindepth 1 -maxdepth 1 -type d -mmin "+$age" -print0)
+  for s in "$FW_BED"/master-*/wineserver "$FW_BED"/run/*/prefix/wineserver; do
+    if [ -r "$s" ]; then live+=("$(cat "$s")"); fi
+  done
+  while IFS= read -r -d '' d; do
+    case " ${live[*]} " in *" ${d##*/} "*) continue ;; esac
+    rm -rf "$d"
+  done < <(find "$TMPDIR" -mindepth 1 -maxdepth 1 -type d -name 'wine-*' -mmin +10 -print0)
+}
+
 # fw_begin NAME ARCH: a fresh hard-link clone of the ARCH master in its own
 # folder build/wine-bed/run/NAME.XXXXXX (unique, so ctest -j is safe).
 fw_begin() {
@@ -155,14 +176,22 @@ fw_begin() {
   FW_PREFIX="$FW_DIR/prefix"
   FW_FAILS=0 FW_EXIT='' FW_TOOL_WIN=''
   trap fw_teardown EXIT
+  # A test stopped by a signal (ctest's time-out) still tears its prefix down.
+  trap 'exit 143' TERM
+  trap 'exit 130' INT
+  trap 'exit 129' HUP
   local m
   m=$(fw_master_dir "$FW_ARCH")
   mkdir -p "$FW_PREFIX"
   # Registry files are copied (the clone writes them); drive_c is hard-linked:
   # new files in the clone are its own, but overwriting a file that exists in
   # the master would write through to it, which fw_master_ok detects.
-  if ! cp -a "$m"/{system,user,userdef}.reg "$m"/.update-timestamp "$m"/dosdevices "$FW_PREFIX"/ ||
-    ! cp -al "$m"/drive_c "$FW_PREFIX"/; then
+  # Shared lock: a master is never rebuilt while it is being cloned.
+  if ! (
+    flock -s 9
+    cp -a "$m"/{system,user,userdef}.reg "$m"/.update-timestamp "$m"/dosdevices "$FW_PREFIX"/ &&
+      cp -al "$m"/drive_c "$FW_PREFIX"/
+  ) 9>"$FW_BED/.master.lock"; then
     fw_fatal "cannot clone $m"
   fi
   mkdir -p "$FW_PREFIX/drive_c/fenwarr-test"

@@ -14,4 +14,5 @@ archs=("$@")
 for arch in "${archs[@]}"; do
   fw_ensure_master "$arch"
 done
+fw_sweep
 fw_log "masters ready in $FW_BED ($(wine --version))"
