@@ -141,7 +141,7 @@ fw_ensure_master() {
   (
     flock 9
     fw_master_ok "$arch" || fw_master_build "$arch"
-  ) 9>"$FW_BED/.master.lock" || exit $?
+  ) 9>"$FW_BED/.master-$arch.lock" || exit $?
 }
 
 # --- One test: clone, teardown -----------------------------------------------
@@ -191,7 +191,7 @@ fw_begin() {
     flock -s 9
     cp -a "$m"/{system,user,userdef}.reg "$m"/.update-timestamp "$m"/dosdevices "$FW_PREFIX"/ &&
       cp -al "$m"/drive_c "$FW_PREFIX"/
-  ) 9>"$FW_BED/.master.lock"; then
+  ) 9>"$FW_BED/.master-$FW_ARCH.lock"; then
     fw_fatal "cannot clone $m"
   fi
   mkdir -p "$FW_PREFIX/drive_c/fenwarr-test"

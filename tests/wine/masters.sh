@@ -11,8 +11,14 @@ source "$(dirname "$0")/lib.sh"
 FW_NAME=wine-masters
 archs=("$@")
 [ ${#archs[@]} -gt 0 ] || archs=(win32 win64)
+# The two masters are independent: build them side by side.
+pids=()
 for arch in "${archs[@]}"; do
-  fw_ensure_master "$arch"
+  fw_ensure_master "$arch" &
+  pids+=($!)
 done
+rc=0
+for pid in "${pids[@]}"; do wait "$pid" || rc=1; done
+[ "$rc" = 0 ] || fw_fatal "a master prefix could not be built"
 fw_sweep
 fw_log "masters ready in $FW_BED ($(wine --version))"
