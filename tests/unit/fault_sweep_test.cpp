@@ -1,0 +1,235 @@
+// The whole run on each road, once per (fault point, occurrence, error) a clean run meets: no crash, no
+// leak, the exit code, the failing step's own message, and every step that must follow it.
+#include "sim_test.h"
+
+#include "companion/companion_main.h"
+#include "setup/setup_main.h"
+#include "trace/trace.h"
+
+#include <algorithm>
+#include <iostream>
+#include <map>
+#include <set>
+
+namespace {
+
+enum class Road { Setup32, Setup64, Companion };
+
+const char* const Dlls[] = {"WinUSBCoInstaller2.dll", "WdfCoInstaller01009.dll"};
+const char* const Infs[] = {"Halvex_mdm.inf", "Halvex_ser.inf",   "Halvex_adb.inf", "cdc-acm.inf",
+                            "WceIS.inf",      "usbvcom_brom.inf", "usbvcom.inf"};
+
+// Devices, in walk order.
+enum { Unlisted, ListedDriverless, NoHardwareIds, ListedWithDriver };
+
+void DescribeMachine(Road road) {
+    sim::Reset();
+    Is64BitHost = 0;
+    SystemDriveLetter = 0;
+    std::string package = "C:\\Program Files\\Zamtre_Driver\\fenwarr\\Win32";
+    if (road != Road::Setup32)
+        package = "C:\\Program Files (x86)\\Zamtre_Driver\\fenwarr\\Win64";
+    if (road == Road::Setup64) {
+        sim::M().wow64 = TRUE;
+        sim::AddFile("C:\\Program Files\\Zamtre_Driver\\Fenwarr64.exe", "MZ");
+    }
+    for (const char* dll : Dlls)
+        sim::AddFile(package + "\\" + dll, "MZ");
+    for (const char* inf : Infs)
+        sim::AddFile(package + "\\" + inf, std::string("[Version]\nSignature=\"$Windows NT$\"\n; ") + inf);
+    const std::string Guid = "{4d36e97d-e325-11ce-bfc1-08002be10318}\\00";
+    sim::AddDevice("PCI\\VEN_8086&DEV_1E31\\3&1158&0&A0", sim::MultiSz({"PCI\\VEN_8086&DEV_1E31&REV_04"}),
+                   Guid + "21");
+    sim::AddDevice("USB\\VID_0E8D&PID_2000\\5&2A0F", sim::MultiSz({"USB\\VID_0E8D&PID_2000&REV_0100"}), {});
+    sim::AddDevice("ROOT\\LEGACY_BEEP\\0000", std::nullopt, Guid + "01", true);
+    sim::AddDevice("USB\\VID_4C1B&PID_7435&MI_00\\6&1B2C", sim::MultiSz({"USB\\VID_4C1B&PID_7435&MI_00"}),
+                   Guid + "04", true);
+}
+
+int RunRoad(Road road) {
+    if (road == Road::Companion)
+        return CompanionMain();
+    char arg0[] = "FenwarrSetup.exe";
+    char* argv[] = {arg0, nullptr};
+    char* envp[] = {nullptr};
+    return SetupMain(1, argv, envp);
+}
+
+// The failures the system tells apart at each point.
+std::vector<DWORD> ErrorsFor(const std::string& point) {
+    if (point == "malloc" || point == "LocalAlloc")
+        return {ERROR_NOT_ENOUGH_MEMORY};
+    if (point == "CopyFileA")
+        return {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED}; // missing source, denied destination
+    if (point.rfind("Setup", 0) == 0)
+        return {ERROR_INVALID_DATA, ERROR_INSUFFICIENT_BUFFER, ERROR_NO_MORE_ITEMS, ERROR_ACCESS_DENIED};
+    if (point.rfind("CM_", 0) == 0)
+        return {CR_FAILURE};
+    return {ERROR_ACCESS_DENIED};
+}
+
+std::string Format(const char* format, DWORD value, int line = 0) {
+    char text[TraceBufferSize];
+    wsprintfA(text, format, value, line);
+    return text;
+}
+
+// The message the failing step traces itself; empty where it has none.
+std::string OwnMessage(const std::string& point, int occurrence, DWORD error) {
+    static const std::map<std::string, const char*> Table = {
+        {"GetVersionExA", "Can't get system version\n"},
+        {"CopyFileA", "CopyFile failed!, code is %d \n"},
+        {"SetupCopyOEMInfA", "SetupCopyOEMInf failed, error code: 0x%x\n"},
+        {"SetupDiCallClassInstaller", "Remove failed!\n"},
+        {"LocalAlloc", "Malloc failed\n"},
+        {"CM_Locate_DevNode_ExA", "Get device node failed, return"},
+        {"CreateProcessA", "<untagged>CreateProcess failed"},
+        {"GetModuleFileNameA", "Module path: [], line: 1718"}, // then the companion is not found
+    };
+    // The heap blocks in order: the run's own two, three per co-installer, one per INF.
+    static const char* const Mallocs[] = {
+        "Malloc for system dir failed!\n", "Malloc failed!\n", "Malloc for pExistingFileName failed!\n",
+        "Malloc for pSysPath failed!\n", "Malloc for pNewFileName failed!\n"};
+    if (point == "malloc")
+        return occurrence <= 2   ? Mallocs[occurrence - 1]
+               : occurrence <= 8 ? Mallocs[2 + (occurrence - 3) % 3]
+                                 : "Malloc for pFullName failed!\n";
+    if (point == "GetSystemDirectoryA")
+        return occurrence == 1 ? "Get system dir failed!\n" : "Get system path failed!\n";
+    if (point == "SetupDiGetDeviceRegistryPropertyA.Driver")
+        return error == ERROR_INVALID_DATA
+                   ? "SetupDiCallClassInstaller successful, line: 1228\n"
+                   : Format("remove driver failed getlasterror is not  ERROR_INVALID_DATA, is %d, line: %d\n",
+                            error, 1232);
+    auto it = Table.find(point);
+    return it == Table.end() ? "" : Format(it->second, error);
+}
+
+// The co-installer whose copy the failure spoils, if any.
+const char* SpoiledCopy(const std::string& point, int occurrence) {
+    if (point == "CopyFileA")
+        return Dlls[occurrence - 1];
+    if (point == "GetSystemDirectoryA" && occurrence >= 2)
+        return Dlls[occurrence - 2];
+    if (point == "malloc" && occurrence >= 3 && occurrence <= 8)
+        return Dlls[(occurrence - 3) / 3];
+    return nullptr;
+}
+
+bool Early(const std::string& point, int occurrence) {
+    return point == "GetVersionExA" || (point == "malloc" && occurrence <= 2) ||
+           (point == "GetSystemDirectoryA" && occurrence == 1);
+}
+
+Lines StartingWith(const Lines& lines, const std::string& prefix) {
+    Lines found;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(found),
+                 [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+    return found;
+}
+
+// What must hold after a run with the given failure (or none).
+void CheckRun(Road road, const std::string& point, int occurrence, DWORD error, int exitCode) {
+    const Lines messages = Traced();
+    EXPECT_EQ(sim::Leaks(), Lines{});
+    EXPECT_EQ(exitCode, Early(point, occurrence) ? 0 : 1);
+    const std::string own = OwnMessage(point, occurrence, error);
+    if (!own.empty()) {
+        EXPECT_NE(std::find(messages.begin(), messages.end(), own), messages.end()) << "missing: " << own;
+    }
+    if (point == "CreateProcessA") {
+        EXPECT_EQ(sim::M().out, Format("CreateProcess failed (%d).\n", error));
+    }
+    if (exitCode == 0)
+        return;
+
+    // Without the WOW64 answer the 64-bit road falls back to the 32-bit half, which is not there.
+    const bool wow64Lost =
+        point == "GetModuleHandleA" || point == "GetProcAddress" || point == "IsWow64Process";
+    EXPECT_EQ(Is64BitHost, road == Road::Setup64 && !wow64Lost ? 1 : 0);
+    Lines expected;
+    for (const char* dll : Dlls)
+        if ((road == Road::Setup64 && wow64Lost) || SpoiledCopy(point, occurrence) == dll)
+            expected.push_back(std::string("Copy CoInstall ") + dll + " failed!\n");
+    EXPECT_EQ(StartingWith(messages, "Copy CoInstall "), expected);
+
+    // Every INF is still attempted, and the run still ends with the devices or the companion.
+    if (road != Road::Companion) {
+        EXPECT_EQ(StartingWith(messages, "Full name: ").size() +
+                      StartingWith(messages, "Malloc for pF").size(),
+                  7u);
+    }
+    if (Is64BitHost) {
+        EXPECT_EQ(sim::CallsTo("CreateProcessA").size(), 1u);
+        return;
+    }
+    EXPECT_EQ(sim::CallsTo("CM_Locate_DevNode_ExA").size(), 1u);
+    // Only a node that looks driverless is ever removed.
+    const std::vector<sim::Device>& devices = sim::M().devices;
+    EXPECT_FALSE(devices[Unlisted].removed || devices[NoHardwareIds].removed);
+    const bool driverHidden =
+        point == "SetupDiGetDeviceRegistryPropertyA.Driver" && occurrence == 2 && error == ERROR_INVALID_DATA;
+    EXPECT_EQ(devices[ListedWithDriver].removed, driverHidden);
+}
+
+struct RoadCase {
+    Road road;
+    const char* name;
+    int runs; // (point, occurrence, error) runs of the sweep
+};
+
+class FaultSweepTest : public SimTest, public ::testing::WithParamInterface<RoadCase> {};
+
+TEST_P(FaultSweepTest, EveryFailureAtEveryPointEndsCleanly) {
+    const Road road = GetParam().road;
+    DescribeMachine(road);
+    const int cleanExit = RunRoad(road);
+    {
+        SCOPED_TRACE("clean run");
+        CheckRun(road, "", 0, 0, cleanExit);
+        if (road != Road::Setup64) {
+            EXPECT_TRUE(sim::M().devices[ListedDriverless].removed);
+        }
+    }
+    const std::map<std::string, int> counts = sim::M().counts;
+
+    // Every fallible call the run makes is a fault point. These cannot fail, or their result is not
+    // looked at and the platform gives them no fault point.
+    const std::set<std::string> Infallible = {"OutputDebugStringA", "printf", "CloseHandle",
+                                              "SetupDiDestroyDeviceInfoList"};
+    for (const sim::Call& call : sim::M().calls) {
+        // The property fetch is two points, one per property: "<call>.HardwareID" and "<call>.Driver".
+        auto it = counts.lower_bound(call.name);
+        const bool point =
+            it != counts.end() && (it->first == call.name || it->first.rfind(call.name + ".", 0) == 0);
+        EXPECT_TRUE(point || Infallible.count(call.name)) << call.name << " is no fault point";
+    }
+
+    int runs = 0;
+    for (const auto& [point, occurrences] : counts) {
+        for (int occurrence = 1; occurrence <= occurrences; ++occurrence) {
+            for (DWORD error : ErrorsFor(point)) {
+                SCOPED_TRACE(point + " #" + std::to_string(occurrence) + " error " + std::to_string(error));
+                DescribeMachine(road);
+                sim::FailAt(point, occurrence, error);
+                CheckRun(road, point, occurrence, error, RunRoad(road));
+                ++runs;
+            }
+        }
+    }
+    // A change here means a routine gained or lost a fault point: revisit the sweep, then the constant.
+    EXPECT_EQ(runs, GetParam().runs);
+    std::cout << GetParam().name << ": " << counts.size() << " fault points, " << runs << " runs\n";
+    RecordProperty("fault_points", static_cast<int>(counts.size()));
+    RecordProperty("runs", runs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, FaultSweepTest,
+                         ::testing::Values(RoadCase{Road::Setup32, "Setup32", 125},
+                                           RoadCase{Road::Setup64, "Setup64", 57},
+                                           RoadCase{Road::Companion, "Companion", 86}),
+                         [](const ::testing::TestParamInfo<RoadCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+} // namespace
