@@ -1,0 +1,87 @@
+#!/bin/bash
+# Checks of the built Windows executables.
+#   check-binaries.sh product EXE MACHINE ARCH  MACHINE i386|x86-64, ARCH the manifest's x86|amd64:
+#       a PE file for MACHINE, console subsystem, an RT_MANIFEST resource (ID 1) demanding administrator
+#       rights and Common Controls 6.0.0.0 for ARCH, imports from the system's own DLLs only
+#   check-binaries.sh tools DIR   every .exe below DIR imports system DLLs only
+# Prints each file's size and imports. Exit 0 when all holds, 1 when a check fails, 77 when not built.
+set -u
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+objdump_for() { [ "$1" = i386 ] && echo i686-w64-mingw32-objdump || echo x86_64-w64-mingw32-objdump; }
+
+# The imported DLLs, lower-cased, each with the number of functions taken from it: "name count".
+imports() {
+    "$1" -p "$2" | awk '/^\tDLL Name: /{dll=tolower($3); n[dll]=0; order[++k]=dll; next}
+                        /^\t[0-9a-f]+\t +[0-9]+  /{if (dll!="") n[dll]++; next}
+                        /^$/{dll=""} END{for (i=1;i<=k;i++) print order[i], n[order[i]]}'
+}
+
+# Fails unless every DLL that EXE imports is one of the ALLOWED (lower-case names).
+check_imports() {
+    local objdump=$1 exe=$2 allowed=" $3 " dll count
+    echo "$(basename "$exe"): $(stat -c %s "$exe") bytes; imports:"
+    while read -r dll count; do
+        echo "    $dll ($count functions)"
+        [[ "$allowed" == *" $dll "* ]] || fail "$exe imports $dll"
+    done < <(imports "$objdump" "$exe")
+}
+
+# The RT_MANIFEST resource of ID 1, as stored in the file.
+manifest() {
+    local objdump=$1 exe=$2 leaf addr size base vma
+    # The resource tree, depth first: type entries, name entries below them, leaves below those.
+    leaf=$("$objdump" -p "$exe" | tr -d , | awk '/^[0-9a-f]+   Entry: ID:/{type=$4} /^[0-9a-f]+     Entry: ID:/{name=$4}
+        /Leaf: Addr:/ && type=="0x000018" && name=="0x000001"{print $4, $6; exit}')
+    [ -n "$leaf" ] || return 1
+    read -r addr size <<<"$leaf"
+    base=$("$objdump" -p "$exe" | awk '/^ImageBase/{print $2}')
+    vma=$("$objdump" -h "$exe" | awk '$2==".rsrc"{print $4}')
+    "${objdump%objdump}objcopy" -O binary --only-section=.rsrc "$exe" /dev/stdout |
+        tail -c +$((addr - (0x$vma - 0x$base) + 1)) | head -c $((size))
+}
+
+check_product() {
+    local exe=$1 machine=$2 arch=$3 objdump xml identity
+    objdump=$(objdump_for "$machine")
+    "$objdump" -f "$exe" | grep -q "file format pei-$machine\$" || fail "$exe is no pei-$machine file"
+    "$objdump" -p "$exe" | grep -Eq '^Subsystem[[:space:]]+00000003[[:space:]]+\(Windows CUI\)' ||
+        fail "$exe is not a console program"
+    xml=$(manifest "$objdump" "$exe" | tr -s '\r\n\t ' ' ')
+    [ -n "$xml" ] || fail "$exe has no RT_MANIFEST resource 1"
+    grep -Eq '<requestedExecutionLevel level="requireAdministrator" uiAccess="false" ?/>' <<<"$xml" ||
+        fail "$exe manifest does not demand administrator rights without uiAccess"
+    identity=$(grep -o '<dependentAssembly> <assemblyIdentity [^>]*>' <<<"$xml" |
+        grep 'name="Microsoft.Windows.Common-Controls"')
+    for attribute in 'type="win32"' 'version="6.0.0.0"' "processorArchitecture=\"$arch\"" \
+        'publicKeyToken="6595b64144ccf1df"'; do
+        grep -qF "$attribute" <<<"$identity" || fail "$exe manifest: Common-Controls dependency lacks $attribute"
+    done
+    check_imports "$objdump" "$exe" "kernel32.dll user32.dll setupapi.dll cfgmgr32.dll msvcrt.dll"
+}
+
+check_tools() {
+    local exe found=0
+    while IFS= read -r -d '' exe; do
+        found=1
+        check_imports i686-w64-mingw32-objdump "$exe" "kernel32.dll user32.dll advapi32.dll msvcrt.dll ntdll.dll"
+    done < <(find "$1" -name '*.exe' -print0 2>/dev/null | sort -z)
+    [ $found = 1 ] || fail "no tool executable below $1"
+}
+
+target=$2
+if [ ! -e "$target" ]; then
+    echo "SKIP: $target is not built (cmake --preset win32/win64 && cmake --build --preset win32/win64)"
+    exit 77
+fi
+case $1 in
+product) check_product "$2" "$3" "$4" ;;
+tools) check_tools "$2" ;;
+*) fail "unknown mode $1" ;;
+esac
+[ $failures = 0 ] && echo "all checks passed" || echo "$failures check(s) failed"
+[ $failures = 0 ]
