@@ -20,8 +20,8 @@ HMODULE const Kernel32Module = reinterpret_cast<HMODULE>(0x7c800000);
 
 // Formats one conversion of the wsprintfA dialect: flags, width, precision, an h or l size, and one of
 // c d i u x X s. An absent string prints as "(null)", as on Windows.
-std::string FormatOne(const std::string& spec, char conversion, va_list* args) {
-    std::string plain = spec;
+std::string FormatOne(const std::string& directive, char conversion, va_list* args) {
+    std::string plain = directive;
     plain.erase(std::remove_if(plain.begin(), plain.end(), [](char c) { return c == 'l' || c == 'h'; }),
                 plain.end());
     char piece[2048];
