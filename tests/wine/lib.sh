@@ -626,3 +626,52 @@ fw_assert_key_absent() { ! fw_reg_exists "$1" || fw_fail "registry key present: 
 
 # The key of a seeded device node.
 fw_device_key() { printf 'HKLM\\System\\CurrentControlSet\\Enum\\%s\\%s\\%s' "$1" "$2" "$3"; }
+
+# --- Expectations of the deployment steps and the 64-bit hand-off -------------
+
+# fw_expect_coinstaller NAME [CODE]: one co-installer copy from the package
+# folder to C:\windows\system32 (what GetSystemDirectoryA says to a native and
+# to a WOW64 process alike); with CODE, the failed copy's error and the setup
+# run's own message. In the companion (P2) the failure message is the same.
+fw_expect_coinstaller() {
+  fw_expect_msg 'ExistingFileName: %s\n' "$(fw_package_dir_win)\\$1"
+  fw_expect_msg 'NewFileName: %s\n' "C:\\windows\\system32\\$1"
+  if [ $# -ge 2 ]; then
+    fw_expect_msg 'CopyFile failed!, code is %d \n' "$2"
+    fw_expect_msg 'Copy CoInstall %s failed!\n' "$1"
+  fi
+}
+
+# fw_expect_inf NAME [HEXCODE]: one INF staged from the package folder. Success:
+# Wine 8.0 keeps the INF's own name in C:\windows\inf on the first copy (and
+# gives that name back for identical content later) instead of an oemN.inf.
+# With HEXCODE (hex digits, no 0x): the failure record.
+fw_expect_inf() {
+  fw_expect_msg 'Full name: %s\n' "$(fw_package_dir_win)\\$1"
+  if [ $# -ge 2 ]; then
+    fw_expect_msg 'SetupCopyOEMInf failed, error code: 0x%s\n' "$2"
+  else
+    fw_expect_msg 'SetupCopyOEMInf success, destpath is %s\n' "C:\\windows\\inf\\$1"
+  fi
+}
+
+# fw_expect_handoff: the tool's records of the 64-bit hand-off, for the tool
+# as fw_install_tool placed it (the companion is looked for in its folder).
+fw_expect_handoff() {
+  local dir=${FW_TOOL_WIN%\\*}
+  fw_expect_msg 'Setup for 64bit OS, line: %d' 1715
+  fw_expect_msg 'Module path: [%s], line: %d' "$dir" 1718
+  fw_expect_msg 'Setup64 full name: [%s], line: %d' "$dir\\Fenwarr64.exe" 1720
+  fw_expect_msg '---OpenAP---'
+  fw_expect_msg 'pModule: %s\n' "$dir\\Fenwarr64.exe"
+  # pPath and pCommand are null: wsprintfA prints "(null)" for a null %s.
+  fw_expect_msg 'pPath: %s\n' '(null)'
+  fw_expect_msg 'pCommand: %s\n' '(null)'
+}
+
+# fw_expect_companion_head: the companion's first records (its own process,
+# 64-bit, so its system directory is the native system32).
+fw_expect_companion_head() {
+  fw_expect_msg 'Setup Device, 64bit companion\n'
+  fw_expect_msg 'System path: %s' 'C:\windows\system32'
+}
