@@ -627,6 +627,71 @@ fw_assert_key_absent() { ! fw_reg_exists "$1" || fw_fail "registry key present: 
 # The key of a seeded device node.
 fw_device_key() { printf 'HKLM\\System\\CurrentControlSet\\Enum\\%s\\%s\\%s' "$1" "$2" "$3"; }
 
+# --- Whole-run records and registry snapshots (device and hostile-input scenarios)
+
+# fw_expect_deployment: the records of a whole successful deployment into a
+# fresh prefix: both co-installers copied, then the seven INFs staged (a first
+# copy keeps its own name in C:\windows\inf under Wine).
+fw_expect_deployment() {
+  local f dir
+  dir=$(fw_package_dir_win)
+  for f in "${FW_COINSTALLERS[@]}"; do
+    fw_expect_msg 'ExistingFileName: %s\n' "$dir\\$f"
+    fw_expect_msg 'NewFileName: %s\n' "C:\\windows\\system32\\$f"
+  done
+  for f in "${FW_INFS[@]}"; do
+    fw_expect_msg 'Full name: %s\n' "$dir\\$f"
+    fw_expect_msg 'SetupCopyOEMInf success, destpath is %s\n' "C:\\windows\\inf\\$f"
+  done
+}
+
+FW_ENUM_KEY='HKLM\System\CurrentControlSet\Enum'
+
+# fw_reg_snapshot NAME [KEY]: saves `reg query KEY /s` (default: the whole Enum
+# tree) as NAME. Device enumeration upper-cases each listed node's ClassGUID
+# and may add a Class value; both are normalised away.
+fw_reg_snapshot() {
+  local key=${2:-$FW_ENUM_KEY}
+  printf '%s\n' "$key" >"$FW_DIR/$1.snapkey"
+  fw_wine reg query "$key" /s 2>>"$FW_DIR/stderr.txt" | fw_reg_snapshot_norm >"$FW_DIR/$1.snap" ||
+    fw_fatal "reg query $key failed"
+}
+fw_reg_snapshot_norm() {
+  awk '{ sub(/\r$/, "") }
+       /^    Class    REG_SZ    / { next }
+       /^    ClassGUID    REG_SZ    / { $0 = substr($0, 1, 27) toupper(substr($0, 28)) }
+       { print }'
+}
+
+# fw_assert_reg_snapshot NAME [REMOVED_KEY...]: the registry under NAME's key
+# now reads exactly as NAME did, less the REMOVED_KEYs and all their subkeys
+# (HKLM\... form, compared without case). Each REMOVED_KEY must be in NAME.
+fw_assert_reg_snapshot() {
+  local name=$1 key k drop=''
+  shift
+  key=$(cat "$FW_DIR/$name.snapkey")
+  for k; do drop+="${k/#HKLM\\/HKEY_LOCAL_MACHINE\\}"$'\n'; done
+  fw_reg_snapshot "$name.now" "$key"
+  FW_DROP=$drop awk -v miss="$FW_DIR/$name.missing" '
+    BEGIN { n = split(ENVIRON["FW_DROP"], o, "\n"); for (i = 1; i <= n; i++) d[i] = tolower(o[i]) }
+    /^HKEY_/ {
+      skip = 0; k = tolower($0)
+      for (i = 1; i <= n; i++) {
+        if (d[i] == "") continue
+        if (k == d[i]) seen[i] = 1
+        if (k == d[i] || index(k, d[i] "\\") == 1) skip = 1
+      }
+    }
+    !skip
+    END { for (i = 1; i <= n; i++) if (d[i] != "" && !seen[i]) print o[i] >miss }' \
+    "$FW_DIR/$name.snap" >"$FW_DIR/$name.expected"
+  if [ -s "$FW_DIR/$name.missing" ]; then
+    while IFS= read -r k; do fw_fail "removed key not in snapshot $name: $k"; done <"$FW_DIR/$name.missing"
+  fi
+  diff -u --label "$name minus removed keys" --label "now" "$FW_DIR/$name.expected" "$FW_DIR/$name.now.snap" >&2 ||
+    fw_fail "the registry under $key differs from snapshot $name minus the removed keys"
+}
+
 # --- Expectations of the deployment steps and the 64-bit hand-off -------------
 
 # fw_expect_coinstaller NAME [CODE]: one co-installer copy from the package
