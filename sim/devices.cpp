@@ -18,7 +18,8 @@ std::string MultiSz(const std::vector<std::string>& ids) {
 
 size_t AddDevice(const std::string& instanceId, std::optional<std::string> hardwareIds,
                  std::optional<std::string> driver, bool present) {
-    M().devices.push_back({instanceId, std::move(hardwareIds), std::move(driver), present, false});
+    M().devices.push_back(
+        {instanceId, std::move(hardwareIds), std::move(driver), present, false, std::nullopt});
     return M().devices.size() - 1;
 }
 
@@ -74,9 +75,14 @@ HDEVINFO WINAPI SetupDiGetClassDevsA(const GUID* ClassGuid, PCSTR Enumerator, HW
 
 BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex,
                                   PSP_DEVINFO_DATA DeviceInfoData) {
-    Record("SetupDiEnumDeviceInfo", {Ptr(DeviceInfoSet), Num(MemberIndex), Num(DeviceInfoData->cbSize)});
+    Record("SetupDiEnumDeviceInfo", {Ptr(DeviceInfoSet), Num(MemberIndex),
+                                     DeviceInfoData == nullptr ? "NULL" : Num(DeviceInfoData->cbSize)});
     if (Injected("SetupDiEnumDeviceInfo"))
         return FALSE;
+    if (DeviceInfoData == nullptr) {
+        SetLastError(ERROR_INVALID_USER_BUFFER);
+        return FALSE;
+    }
     auto it = M().sets.find(DeviceInfoSet);
     if (it == M().sets.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -114,6 +120,10 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINF
     if (Property != SPDRP_HARDWAREID && Property != SPDRP_DRIVER) {
         SetLastError(ERROR_INVALID_DATA);
         return FALSE;
+    }
+    if (hardwareIds && PropertyBuffer != nullptr && device->hardwareIdsLater) {
+        device->hardwareIds = std::move(device->hardwareIdsLater);
+        device->hardwareIdsLater.reset();
     }
     const std::optional<std::string>& value = hardwareIds ? device->hardwareIds : device->driver;
     if (!value) {

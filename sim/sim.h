@@ -49,6 +49,9 @@ struct Device {
     std::optional<std::string> driver;      // the driver key name, without terminator
     bool present = false;                   // attached now
     bool removed = false;
+    // A list that grows while it is being fetched: the first fetch that offers a buffer finds this
+    // list instead, so the size it was given is already too small.
+    std::optional<std::string> hardwareIdsLater;
 };
 
 // A program the simulated machine can start: what it does when run, and its exit code.

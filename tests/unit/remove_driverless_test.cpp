@@ -126,6 +126,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 using RemoveDriverlessTest = SimTest;
 
+TEST_F(RemoveDriverlessTest, GrowsAgainWhenTheListGrewBetweenFetches) {
+    const std::string first = *Ids({Other});
+    const std::string later = *Ids({Other, Interface});
+    const size_t node = sim::AddDevice("USB\\GROWING\\1", first, std::nullopt, true);
+    sim::M().devices[node].hardwareIdsLater = later;
+
+    EXPECT_EQ(RemoveDriverlessDevices(), 1);
+    // The first block is too small for the grown list: a second, larger one, then the fetch succeeds.
+    EXPECT_EQ(Traced(), (Lines{Found(Other), Removed}));
+    EXPECT_EQ(sim::M().localSizes, (std::vector<size_t>{first.size() + 2, later.size() + 2, 513}));
+    EXPECT_TRUE(sim::M().devices[node].removed);
+}
+
 TEST_F(RemoveDriverlessTest, PassesTheDocumentedArgumentsAndWalksTheUncompactedSet) {
     const std::string ids = *Ids({Interface});
     sim::AddDevice("USB\\A\\1", ids, std::nullopt);
