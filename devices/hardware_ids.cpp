@@ -14,7 +14,7 @@ namespace {
 // Bytes are read as signed; 'A'..'Z' stay, everything else moves down by 32. Only the 26 ASCII
 // lower-case letters thus meet their upper-case forms; every other byte equals only itself.
 int FoldByte(char Byte) {
-    int Value = static_cast<signed char>(Byte);
+    int Value = static_cast<signed char>(Byte); // NOLINT(bugprone-signed-char-misuse): signed on purpose
     return (Value >= 'A' && Value <= 'Z') ? Value : Value - 32;
 }
 

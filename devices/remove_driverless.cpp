@@ -92,7 +92,7 @@ void HandleListedMember(HDEVINFO hDevInfo, SP_DEVINFO_DATA* pDevInfoData, const 
 int RemoveDriverlessDevices() {
     // Every node of every class, attached or not: ghosts are exactly the ones not present.
     HDEVINFO hDevInfo = SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
-    if (hDevInfo == INVALID_HANDLE_VALUE)
+    if (hDevInfo == INVALID_HANDLE_VALUE) // NOLINT(performance-no-int-to-ptr): the platform's own constant
         return 0;
 
     SP_DEVINFO_DATA DevInfoData;
