@@ -12,6 +12,11 @@ struct ClassifyCase {
     bool is64;
 };
 
+void PrintTo(const ClassifyCase& c, std::ostream* os) {
+    *os << c.major << "." << c.minor << (c.hasIsWow64Process ? "" : " without IsWow64Process")
+        << (c.wow64 ? " under WOW64" : "");
+}
+
 const char* const Other = "It is other OS, win2k or win8, do continue \n";
 
 class ClassifyTest : public SimTest, public ::testing::WithParamInterface<ClassifyCase> {};

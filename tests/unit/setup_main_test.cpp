@@ -62,6 +62,10 @@ struct EarlyFailure {
     Lines lines;
 };
 
+void PrintTo(const EarlyFailure& f, std::ostream* os) {
+    *os << f.point;
+}
+
 class SetupEarlyFailureTest : public SimTest, public ::testing::WithParamInterface<EarlyFailure> {};
 
 TEST_P(SetupEarlyFailureTest, TracesOnlyItsOwnMessageAndExitsZero) {
