@@ -19,7 +19,7 @@ std::string MultiSz(const std::vector<std::string>& ids) {
 size_t AddDevice(const std::string& instanceId, std::optional<std::string> hardwareIds,
                  std::optional<std::string> driver, bool present) {
     M().devices.push_back(
-        {instanceId, std::move(hardwareIds), std::move(driver), present, false, std::nullopt});
+        {instanceId, std::move(hardwareIds), std::move(driver), present, false, std::nullopt, std::nullopt});
     return M().devices.size() - 1;
 }
 
@@ -132,7 +132,8 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINF
     }
     std::string bytes = hardwareIds ? *value : *value + '\0';
     if (RequiredSize != nullptr)
-        *RequiredSize = static_cast<DWORD>(bytes.size());
+        *RequiredSize = hardwareIds && device->hardwareIdsReportedSize ? *device->hardwareIdsReportedSize
+                                                                       : static_cast<DWORD>(bytes.size());
     // An empty value: asked for more room, but no size worth growing to (as Wine answers).
     if (bytes.empty() || PropertyBuffer == nullptr || PropertyBufferSize < bytes.size()) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);

@@ -12,6 +12,8 @@ namespace {
 Machine* gMachine = nullptr;
 } // namespace
 
+const size_t LargestBlock = size_t{64} << 20;
+
 Machine& M() {
     if (gMachine == nullptr)
         Reset();
@@ -159,6 +161,11 @@ HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes) {
     M().localSizes.push_back(uBytes);
     if (Injected("LocalAlloc"))
         return nullptr;
+    // The simulated machine is small: a block the size a lying platform might ask for is refused.
+    if (uBytes > LargestBlock) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
     void* block = std::malloc(uBytes == 0 ? 1 : uBytes);
     std::memset(block, (uFlags & LMEM_ZEROINIT) ? 0 : 0xCD, uBytes);
     M().local[block] = uBytes;

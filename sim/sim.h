@@ -52,6 +52,8 @@ struct Device {
     // A list that grows while it is being fetched: the first fetch that offers a buffer finds this
     // list instead, so the size it was given is already too small.
     std::optional<std::string> hardwareIdsLater;
+    // The size the platform reports for the list, when it reports something other than the truth.
+    std::optional<DWORD> hardwareIdsReportedSize;
 };
 
 // A program the simulated machine can start: what it does when run, and its exit code.
@@ -102,6 +104,9 @@ struct Machine {
 
     ULONG_PTR nextHandle = 0x1000;
 };
+
+// The largest block LocalAlloc hands out; larger requests fail with ERROR_NOT_ENOUGH_MEMORY.
+extern const size_t LargestBlock;
 
 // The current machine. Reset() gives a fresh default one: Windows 7, 32-bit, drive C, empty disk.
 Machine& M();

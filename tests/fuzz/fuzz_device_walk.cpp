@@ -1,5 +1,6 @@
 // RemoveDriverlessDevices over a device tree drawn from the input: raw hardware-ID bytes (malformed lists
-// included), driver values of any length, attached or not, and injected faults. Nothing may be read
+// included), lists that grow between fetches, sizes reported wrongly, driver values of any length,
+// attached or not, and injected faults. Nothing may be read
 // out of bounds or left allocated; without faults exactly the listed driverless nodes are removed.
 #include "devices/devices.h"
 #include "sim/sim.h"
@@ -40,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     sim::Reset();
     const int devices = in.ConsumeIntegralInRange(0, 5);
+    std::vector<bool> irregular; // a list that grows, or a size reported wrongly
     for (int i = 0; i < devices; ++i) {
         std::optional<std::string> ids, driver;
         if (in.ConsumeBool()) {
@@ -52,7 +54,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (in.ConsumeBool())
             driver = std::string(in.ConsumeIntegralInRange<size_t>(0, 600), 'k');
         const bool present = in.ConsumeBool();
-        sim::AddDevice("USB\\FUZZ\\" + std::to_string(i), ids, driver, present);
+        const size_t node = sim::AddDevice("USB\\FUZZ\\" + std::to_string(i), ids, driver, present);
+        if (in.ConsumeBool())
+            sim::M().devices[node].hardwareIdsLater = in.ConsumeRandomLengthString(160);
+        if (in.ConsumeBool())
+            sim::M().devices[node].hardwareIdsReportedSize = in.ConsumeIntegral<DWORD>();
+        irregular.push_back(sim::M().devices[node].hardwareIdsLater ||
+                            sim::M().devices[node].hardwareIdsReportedSize);
     }
     const int faults = in.ConsumeIntegralInRange(0, 3);
     for (int i = 0; i < faults; ++i) { // decoded in a fixed order, so an input means one tree everywhere
@@ -67,11 +75,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const sim::Call& call : sim::CallsTo("SetupDiGetDeviceRegistryPropertyA"))
         Check((call.args[3] == "NULL") == (call.args[4] == "0"));
     const bool faulted = !sim::M().faults.empty();
-    for (const sim::Device& device : sim::M().devices) {
+    for (size_t i = 0; i < sim::M().devices.size(); ++i) {
+        const sim::Device& device = sim::M().devices[i];
         const bool expected = !device.driver && device.hardwareIds && Listed(*device.hardwareIds);
-        // A fault may spare a node, or make one with a driver look driverless; never more.
-        Check(faulted ? !device.removed || (device.hardwareIds && Listed(*device.hardwareIds))
-                      : device.removed == expected);
+        // A fault, a grown list or a wrong size may spare a node, or a fault make one with a driver look
+        // driverless; a node is never removed unless its (final) list is listed.
+        Check(faulted || irregular[i] ? !device.removed || (device.hardwareIds && Listed(*device.hardwareIds))
+                                      : device.removed == expected);
     }
     return 0;
 }
