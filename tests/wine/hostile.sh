@@ -96,24 +96,21 @@ seed_package() {
 
 # The deployment records of the package case (the devices add none).
 expect_package_deployment() {
-  local dir f
-  dir=$(fw_package_dir_win)
+  local f
   for f in "${FW_COINSTALLERS[@]}"; do
-    fw_expect_msg 'ExistingFileName: %s\n' "$dir\\$f"
-    fw_expect_msg 'NewFileName: %s\n' "C:\\windows\\system32\\$f"
     if [ "$f" = "$DIR_DLL" ]; then
       # CopyFileA opens the source, a directory, without backup semantics:
       # ERROR_ACCESS_DENIED (5) under Wine, as on Windows.
-      fw_expect_msg 'CopyFile failed!, code is %d \n' 5
-      fw_expect_msg 'Copy CoInstall %s failed!\n' "$f"
+      fw_expect_coinstaller "$f" 5
+    else
+      fw_expect_coinstaller "$f"
     fi
   done
   for f in "${FW_INFS[@]}"; do
-    fw_expect_msg 'Full name: %s\n' "$dir\\$f"
     if [ "$f" = "$DIR_INF" ]; then
-      fw_expect_msg 'SetupCopyOEMInf failed, error code: 0x%x\n' "$PACKAGE_INF_ERROR"
+      fw_expect_inf "$f" "$(printf '%x' "$PACKAGE_INF_ERROR")"
     else
-      fw_expect_msg 'SetupCopyOEMInf success, destpath is %s\n' "C:\\windows\\inf\\$f"
+      fw_expect_inf "$f"
     fi
   done
 }

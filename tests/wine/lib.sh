@@ -633,16 +633,9 @@ fw_device_key() { printf 'HKLM\\System\\CurrentControlSet\\Enum\\%s\\%s\\%s' "$1
 # fresh prefix: both co-installers copied, then the seven INFs staged (a first
 # copy keeps its own name in C:\windows\inf under Wine).
 fw_expect_deployment() {
-  local f dir
-  dir=$(fw_package_dir_win)
-  for f in "${FW_COINSTALLERS[@]}"; do
-    fw_expect_msg 'ExistingFileName: %s\n' "$dir\\$f"
-    fw_expect_msg 'NewFileName: %s\n' "C:\\windows\\system32\\$f"
-  done
-  for f in "${FW_INFS[@]}"; do
-    fw_expect_msg 'Full name: %s\n' "$dir\\$f"
-    fw_expect_msg 'SetupCopyOEMInf success, destpath is %s\n' "C:\\windows\\inf\\$f"
-  done
+  local f
+  for f in "${FW_COINSTALLERS[@]}"; do fw_expect_coinstaller "$f"; done
+  for f in "${FW_INFS[@]}"; do fw_expect_inf "$f"; done
 }
 
 FW_ENUM_KEY='HKLM\System\CurrentControlSet\Enum'
