@@ -1,6 +1,7 @@
 #include "deploy/deploy.h"
 
 #include "setup/join_path.h"
+#include "setup/run_buffers.h"
 #include "trace/trace.h"
 
 int CopyCoInstaller(const char* pDir, const char* pFileName) {
@@ -8,7 +9,6 @@ int CopyCoInstaller(const char* pDir, const char* pFileName) {
     char* pExistingFileName = NULL;
     char* pSysPath = NULL;
     char* pNewFileName = NULL;
-    UINT SysPathLength = 0;
 
     pExistingFileName = static_cast<char*>(malloc(MAX_PATH));
     if (pExistingFileName == NULL) {
@@ -26,9 +26,7 @@ int CopyCoInstaller(const char* pDir, const char* pFileName) {
         TraceMsg("Malloc for pSysPath failed!\n", 0, 0);
         goto Cleanup;
     }
-    // A length of MAX_PATH or more means the buffer was too small and holds no path.
-    SysPathLength = GetSystemDirectoryA(pSysPath, MAX_PATH);
-    if (SysPathLength == 0 || SysPathLength >= MAX_PATH) {
+    if (!ReadSystemDir(pSysPath)) {
         TraceMsg("Get system path failed!\n", 0, 0);
         goto Cleanup;
     }

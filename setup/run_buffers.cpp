@@ -2,15 +2,19 @@
 
 #include "trace/trace.h"
 
+int ReadSystemDir(char* pBuf) {
+    // A length of MAX_PATH or more means the buffer was too small and holds no path.
+    UINT Length = GetSystemDirectoryA(pBuf, MAX_PATH);
+    return Length != 0 && Length < MAX_PATH;
+}
+
 char* GetSystemDir() {
     char* pSysDir = static_cast<char*>(malloc(MAX_PATH));
     if (pSysDir == NULL) {
         TraceMsg("Malloc for system dir failed!\n", 0, 0);
         return NULL;
     }
-    // A length of MAX_PATH or more means the buffer was too small and holds no path.
-    UINT Length = GetSystemDirectoryA(pSysDir, MAX_PATH);
-    if (Length == 0 || Length >= MAX_PATH) {
+    if (!ReadSystemDir(pSysDir)) {
         TraceMsg("Get system dir failed!\n", 0, 0);
         free(pSysDir);
         return NULL;
