@@ -2,8 +2,8 @@
 
 #include "deploy/deploy.h"
 #include "devices/devices.h"
+#include "paths/run_buffers.h"
 #include "setup/classify.h"
-#include "setup/run_buffers.h"
 #include "trace/trace.h"
 
 int CompanionMain() {

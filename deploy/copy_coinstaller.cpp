@@ -1,7 +1,7 @@
 #include "deploy/deploy.h"
 
-#include "setup/join_path.h"
-#include "setup/run_buffers.h"
+#include "paths/join_path.h"
+#include "paths/run_buffers.h"
 #include "trace/trace.h"
 
 int CopyCoInstaller(const char* pDir, const char* pFileName) {

@@ -1,6 +1,6 @@
 #include "deploy/deploy.h"
 
-#include "setup/join_path.h"
+#include "paths/join_path.h"
 #include "trace/trace.h"
 
 int InstallInf(const char* pDir, const char* pFileName, char* pDestName) {

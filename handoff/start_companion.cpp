@@ -1,6 +1,6 @@
 #include "handoff/handoff.h"
 
-#include "setup/join_path.h"
+#include "paths/join_path.h"
 #include "trace/trace.h"
 
 const char CompanionName[] = "Fenwarr64.exe";

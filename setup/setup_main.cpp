@@ -3,8 +3,8 @@
 #include "deploy/deploy.h"
 #include "devices/devices.h"
 #include "handoff/handoff.h"
+#include "paths/run_buffers.h"
 #include "setup/classify.h"
-#include "setup/run_buffers.h"
 #include "trace/trace.h"
 
 char SystemDriveLetter = 0;

@@ -1,4 +1,4 @@
-#include "setup/run_buffers.h"
+#include "paths/run_buffers.h"
 
 #include "trace/trace.h"
 

@@ -1,4 +1,4 @@
-#include "setup/join_path.h"
+#include "paths/join_path.h"
 
 #include "win32/platform.h"
 
