@@ -1,7 +1,7 @@
 /*
  * dbgmon: records the debugger strings sent while a command runs.
  *
- * Usage: dbgmon [--out FILE] COMMAND [ARGS...]
+ * Usage: dbgmon [--time] [--out FILE] COMMAND [ARGS...]
  *
  * dbgmon takes the system-wide debug-output buffer (the named file mapping "DBWIN_BUFFER", 4096 bytes: the
  * sender's process id as a DWORD, then the NUL-terminated string, and the auto-reset events
@@ -14,8 +14,15 @@
  *     <sender pid in decimal> TAB <escaped string>
  * Escapes: backslash -> \\, LF -> \n, CR -> \r, TAB -> \t, any other byte outside 0x20..0x7E -> \xNN
  * (two lower-case hex digits). The records go to FILE (created or truncated) or to standard output.
+ * With --time each record starts with one more column, the milliseconds from the monitor's start to the
+ * string's arrival, then a TAB:
+ *     <milliseconds> TAB <sender pid in decimal> TAB <escaped string>
  *
- * Options (before COMMAND): --out FILE, --out=FILE or -o FILE; -- ends the options; -h/--help prints usage.
+ * Options (before COMMAND): --out FILE, --out=FILE or -o FILE; --time; -- ends the options; -h/--help
+ * prints usage.
+ *
+ * Its manifest asks for administrator rights: the command (a setup program that demands them) inherits
+ * the monitor's elevation, so one prompt covers both.
  *
  * Exit codes:
  *     the command's own exit code, when it was started and the records were written;
@@ -63,6 +70,8 @@ typedef struct {
 } Output;
 
 static Output g_out;
+static int g_timed;       /* --time: the first column is the arrival time */
+static DWORD g_startTick; /* GetTickCount() at the monitor's start */
 
 static void OutFlush(Output* pOut) {
     size_t done = 0;
@@ -79,15 +88,17 @@ static void OutFlush(Output* pOut) {
     pOut->used = 0;
 }
 
-/* Appends one record. Worst case: 10 digits, a TAB, 4 bytes per input byte, the LF. */
-static void OutRecord(Output* pOut, DWORD pid, const unsigned char* pText, size_t length) {
+/* Appends one record. Worst case: twice 10 digits and a TAB, 4 bytes per input byte, the LF. */
+static void OutRecord(Output* pOut, DWORD arrival, DWORD pid, const unsigned char* pText, size_t length) {
     static const char hexDigits[] = "0123456789abcdef";
     char* p;
     size_t i;
 
-    if (pOut->used + 16 + 4 * length > sizeof(pOut->data))
+    if (pOut->used + 32 + 4 * length > sizeof(pOut->data))
         OutFlush(pOut);
     p = pOut->data + pOut->used;
+    if (g_timed)
+        p += sprintf(p, "%lu\t", (unsigned long)(arrival - g_startTick));
     p += sprintf(p, "%lu\t", (unsigned long)pid);
     for (i = 0; i < length; i++) {
         unsigned char c = pText[i];
@@ -149,9 +160,10 @@ static void PrintError(const char* pWhat, const wchar_t* pName, DWORD error) {
 }
 
 static void PrintUsage(FILE* pStream) {
-    fputs("usage: dbgmon [--out FILE] COMMAND [ARGS...]\n"
+    fputs("usage: dbgmon [--time] [--out FILE] COMMAND [ARGS...]\n"
           "Runs COMMAND and records every OutputDebugStringA string sent while it runs\n"
-          "(its child processes included) as \"pid<TAB>escaped text\" lines.\n"
+          "(its child processes included) as \"pid<TAB>escaped text\" lines; with --time\n"
+          "each line starts with the milliseconds since the monitor started and a TAB.\n"
           "Exit code: the command's, or 250 usage, 251 not started, 252 buffer taken by\n"
           "another monitor, 253 other failure.\n",
           pStream);
@@ -241,6 +253,7 @@ int main(void) {
     DWORD exitCode = 0;
     static unsigned char text[DBWIN_TEXT_MAX + 1];
 
+    g_startTick = GetTickCount();
     if (__wgetmainargs(&argc, &argv, &env, 0, &startInfo) < 0 || argc < 1) {
         fputs("dbgmon: cannot read the command line\n", stderr);
         return EXIT_USAGE;
@@ -264,6 +277,8 @@ int main(void) {
             pOutName = argv[++first];
         } else if (wcsncmp(pArg, L"--out=", 6) == 0 && pArg[6] != 0) {
             pOutName = pArg + 6;
+        } else if (wcscmp(pArg, L"--time") == 0) {
+            g_timed = 1;
         } else if (pArg[0] == L'-' && pArg[1] != 0) {
             fputs("dbgmon: unknown option ", stderr);
             PrintWide(pArg);
@@ -364,6 +379,7 @@ int main(void) {
 
         if (r == WAIT_OBJECT_0) {
             DWORD pid;
+            DWORD arrival = GetTickCount();
             size_t length = 0;
             /* Copy the string out, then hand the buffer back before the slow part. */
             memcpy(&pid, (const void*)pView, sizeof(pid));
@@ -372,7 +388,7 @@ int main(void) {
                 length++;
             }
             SetEvent(bufferReady);
-            OutRecord(&g_out, pid, text, length);
+            OutRecord(&g_out, arrival, pid, text, length);
         } else if (!exited && r == WAIT_OBJECT_0 + 1) {
             exited = 1; /* keep draining the strings of descendants and in-flight ones */
         } else if (exited && r == WAIT_TIMEOUT) {

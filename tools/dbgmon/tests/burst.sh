@@ -4,13 +4,16 @@
 # Usage: burst.sh DBGMON_EXE ODSBURST_EXE [COUNT]
 #   COUNT: burst strings in the main run (default 5000).
 # Environment:
-#   WINE_MASTER32  a prepared 32-bit Wine prefix (wineboot done, server stopped) to hard-link clone instead
-#                  of creating a new prefix. Only new files are written in the clone, so the master is
-#                  never changed.
+#   WINE_MASTER    a prepared Wine prefix (wineboot done, server stopped) to hard-link clone instead of
+#                  creating a new prefix. Only new files are written in the clone, so the master is never
+#                  changed. (WINE_MASTER32 is read when WINE_MASTER is not set.)
+#   WINELOADER     when set, the Wine loader to start directly instead of the wine wrapper: a 64-bit
+#                  loader on a machine that cannot run 32-bit programs (the programs must then be x86-64
+#                  builds, and a new prefix is a 64-bit one).
 #   BURST_KEEP=1   keep the temporary folder for inspection.
 # Checks: usage errors (250), the burst with exact records, order, escaping and the exit code (7), records on
-# standard output, argument quoting, an unstartable command (251), a second monitor (252), an unwritable
-# output file (253), and the strings of a grandchild that outlives the command.
+# standard output, the --time column, argument quoting, an unstartable command (251), a second monitor
+# (252), an unwritable output file (253), and the strings of a grandchild that outlives the command.
 # Exit status: 0 when every check passes, 1 otherwise, 2 on a setup problem.
 set -u
 
@@ -28,6 +31,12 @@ mkdir "$bed/tmp"
 # The same absolute TMPDIR for every wine and wineserver call, or a second server starts.
 export TMPDIR="$bed/tmp" WINEPREFIX="$bed/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
+wine() {
+    if [ -n "${WINELOADER:-}" ]; then "$WINELOADER" "$@"; else command wine "$@"; fi
+}
+new_prefix_arch=win32
+[ -z "${WINELOADER:-}" ] || new_prefix_arch=win64
+master=${WINE_MASTER:-${WINE_MASTER32:-}}
 
 cleanup() {
     # Stop the prefix's processes before deleting it.
@@ -51,8 +60,8 @@ elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
 
 # --- prefix -----------------------------------------------------------------------------------------------
 t0=$(now)
-if [ -n "${WINE_MASTER32:-}" ]; then
-    master=$(realpath -e "$WINE_MASTER32") || exit 2
+if [ -n "$master" ]; then
+    master=$(realpath -e "$master") || exit 2
     mkdir -p "$WINEPREFIX"
     if ! cp -a "$master"/{system,user,userdef}.reg "$master"/dosdevices "$WINEPREFIX"/ ||
         ! cp -al "$master"/drive_c "$WINEPREFIX"/; then
@@ -66,7 +75,7 @@ if [ -n "${WINE_MASTER32:-}" ]; then
     fi
     echo "prefix: cloned $master in $(elapsed "$t0" "$(now)") s"
 else
-    if ! WINEARCH=win32 wine wineboot --init >/dev/null 2>&1 || ! wineserver -w; then
+    if ! WINEARCH=$new_prefix_arch wine wineboot --init >/dev/null 2>&1 || ! wineserver -w; then
         echo "wineboot failed" >&2
         exit 2
     fi
@@ -155,6 +164,18 @@ echo "TIME: $((count + 6)) strings in $run s; a run with 6 strings takes $base s
 mon odsburst.exe 20 >"$bed/stdout.txt"
 expect_rc 7 "records on stdout"
 check_sequence "$bed/stdout.txt" 20 "records on stdout"
+
+# --- --time: the arrival column ---------------------------------------------------------------------------
+mon --time --out 'C:\timed.txt' odsburst.exe 50
+expect_rc 7 "--time"
+if ! LC_ALL=C grep -qvE $'^[0-9]+\t[0-9]+\t[ -~]*$' "$cdrive/timed.txt" &&
+    awk -F '\t' '$1 < last { exit 1 } { last = $1 }' "$cdrive/timed.txt"; then
+    pass "--time: every record starts with a millisecond column, never decreasing"
+else
+    fail "--time: malformed or decreasing time column: $(head -n 3 "$cdrive/timed.txt")"
+fi
+cut -f2- "$cdrive/timed.txt" >"$bed/untimed.txt"
+check_sequence "$bed/untimed.txt" 50 "--time, without its first column"
 
 # --- quoting of the command line --------------------------------------------------------------------------
 # shellcheck disable=SC1003 # the backslashes are the point
