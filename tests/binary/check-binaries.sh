@@ -3,7 +3,8 @@
 #   check-binaries.sh product EXE MACHINE ARCH  MACHINE i386|x86-64, ARCH the manifest's x86|amd64:
 #       a PE file for MACHINE, console subsystem, an RT_MANIFEST resource (ID 1) demanding administrator
 #       rights and Common Controls 6.0.0.0 for ARCH, imports from the system's own DLLs only
-#   check-binaries.sh tools DIR   every .exe below DIR imports system DLLs only
+#   check-binaries.sh tools DIR MACHINE   every .exe below DIR is a pei-MACHINE file importing system DLLs
+#       only; dbgmon.exe asks for administrator rights in its manifest
 # Prints each file's size and imports. Exit 0 when all holds, 1 when a check fails, 77 when not built.
 set -u
 failures=0
@@ -45,6 +46,14 @@ manifest() {
         tail -c +$((addr - (0x$vma - 0x$base) + 1)) | head -c $((size))
 }
 
+# Fails unless EXE's manifest (XML, as one line) demands administrator rights without uiAccess.
+check_admin() {
+    local exe=$1 xml=$2
+    [ -n "$xml" ] || fail "$exe has no RT_MANIFEST resource 1"
+    grep -Eq '<requestedExecutionLevel level="requireAdministrator" uiAccess="false" ?/>' <<<"$xml" ||
+        fail "$exe manifest does not demand administrator rights without uiAccess"
+}
+
 check_product() {
     local exe=$1 machine=$2 arch=$3 objdump xml identity
     objdump=$(objdump_for "$machine")
@@ -52,9 +61,7 @@ check_product() {
     "$objdump" -p "$exe" | grep -Eq '^Subsystem[[:space:]]+00000003[[:space:]]+\(Windows CUI\)' ||
         fail "$exe is not a console program"
     xml=$(manifest "$objdump" "$exe" | tr -s '\r\n\t ' ' ')
-    [ -n "$xml" ] || fail "$exe has no RT_MANIFEST resource 1"
-    grep -Eq '<requestedExecutionLevel level="requireAdministrator" uiAccess="false" ?/>' <<<"$xml" ||
-        fail "$exe manifest does not demand administrator rights without uiAccess"
+    check_admin "$exe" "$xml"
     identity=$(grep -o '<dependentAssembly> <assemblyIdentity [^>]*>' <<<"$xml" |
         grep 'name="Microsoft.Windows.Common-Controls"')
     for attribute in 'type="win32"' 'version="6.0.0.0"' "processorArchitecture=\"$arch\"" \
@@ -65,10 +72,16 @@ check_product() {
 }
 
 check_tools() {
-    local exe found=0
+    local exe found=0 objdump
+    objdump=$(objdump_for "$2")
     while IFS= read -r -d '' exe; do
         found=1
-        check_imports i686-w64-mingw32-objdump "$exe" "kernel32.dll user32.dll advapi32.dll msvcrt.dll ntdll.dll"
+        "$objdump" -f "$exe" | grep -q "file format pei-$2\$" || fail "$exe is no pei-$2 file"
+        check_imports "$objdump" "$exe" "kernel32.dll user32.dll advapi32.dll msvcrt.dll ntdll.dll"
+        if [ "$(basename "$exe")" = dbgmon.exe ]; then
+            check_admin "$exe" "$(manifest "$objdump" "$exe" | tr -s '\r\n\t ' ' ')"
+            echo "    manifest: requireAdministrator"
+        fi
     done < <(find "$1" -name '*.exe' -print0 2>/dev/null | sort -z)
     [ $found = 1 ] || fail "no tool executable below $1"
 }
@@ -80,7 +93,7 @@ if [ ! -e "$target" ]; then
 fi
 case $1 in
 product) check_product "$2" "$3" "$4" ;;
-tools) check_tools "$2" ;;
+tools) check_tools "$2" "$3" ;;
 *) fail "unknown mode $1" ;;
 esac
 [ $failures = 0 ] && echo "all checks passed" || echo "$failures check(s) failed"
