@@ -25,6 +25,7 @@ source "$(dirname "$0")/lib.sh"
 
 [ $# -eq 2 ] || fw_fatal "usage: classification.sh win32|win64 VERSION"
 arch=$1 version=$2
+[ "$arch" = win32 ] || fw_require_wow64 "classification on 64-bit Windows ($version)"
 
 fw_begin "classification-$arch-$version" "$arch"
 fw_set_version "$version"

@@ -26,6 +26,7 @@ source "$(dirname "$0")/lib.sh"
 [ $# -eq 2 ] || fw_fatal "usage: deploy.sh win32|win64 full|omit|nopackage|rerun"
 arch=$1 scenario=$2
 case $scenario in full | omit | nopackage | rerun) ;; *) fw_fatal "unknown case '$scenario'" ;; esac
+[ "$arch" = win32 ] || fw_require_wow64 "deployment on 64-bit Windows ($scenario)"
 
 fw_begin "deploy-$arch-$scenario" "$arch"
 fw_set_version win7
@@ -81,35 +82,10 @@ expect_run() {
   fw_expect_msg 'Get device node failed, return'
 }
 
-# Wine 8.0's SetupCopyOEMInfA (the ANSI wrapper) reads an uninitialised size
-# and name after a failed call, so the last error is often
-# ERROR_INSUFFICIENT_BUFFER (0x7a) instead of the real one (Windows: 0x2 or
-# 0x3 here). Where the expectation has an INF failure record of the same
-# process and the trace has 0x7a in its place, the record is accepted as
-# expected; any other code still fails the comparison. trace.wine keeps what
-# Wine gave.
-accept_inf_0x7a() {
-  cp "$FW_DIR/trace.norm" "$FW_DIR/trace.wine"
-  awk -v expfile="$FW_DIR/expected" '
-    BEGIN { while ((getline l < expfile) > 0) e[++n] = l }
-    {
-      line = $0
-      if (line ~ /\tSetupCopyOEMInf failed, error code: 0x7a\\n$/ &&
-          e[FNR] ~ /\tSetupCopyOEMInf failed, error code: 0x[0-9a-f]+\\n$/ &&
-          substr(line, 1, index(line, "\t")) == substr(e[FNR], 1, index(e[FNR], "\t"))) {
-        if (e[FNR] != line) folded++
-        line = e[FNR]
-      }
-      print line
-    }
-    END { if (folded) printf "Wine gave 0x7a for %d INF failure(s); accepted\n", folded > "/dev/stderr" }
-  ' "$FW_DIR/trace.wine" >"$FW_DIR/trace.norm"
-}
-
 check_run() {
   fw_assert_exit 1
   expect_run
-  accept_inf_0x7a
+  fw_accept_inf_0x7a
   fw_assert_trace
   # Standard output carries only a failed companion start.
   [ ! -s "$FW_DIR/stdout.txt" ] || fw_fail "unexpected standard output: $(head -c 200 "$FW_DIR/stdout.txt")"

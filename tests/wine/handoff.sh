@@ -22,6 +22,7 @@ source "$(dirname "$0")/lib.sh"
 [ $# -eq 2 ] || fw_fatal "usage: handoff.sh win32|win64 road|no-companion"
 arch=$1 scenario=$2
 case $arch/$scenario in win32/road | win64/road | win64/no-companion) ;; *) fw_fatal "unknown case $arch $scenario" ;; esac
+[ "$arch" = win32 ] || fw_require_wow64 "the 64-bit hand-off ($scenario)"
 
 fw_begin "handoff-$arch-$scenario" "$arch"
 fw_set_version win7
