@@ -107,18 +107,23 @@ fw_require_wow64() {
 
 # --- Master prefixes ---------------------------------------------------------
 # build/wine-bed/master-win32 and master-win64, built once and reused. The
-# stamp file .fenwarr-master holds `wine --version`; a master is rebuilt when
-# the stamp is missing (never finished), names another Wine, or a file of its
-# drive_c is newer than the stamp (a clone wrote through a hard link).
+# stamp file .fenwarr-master holds `wine --version` and the mode (loader.sh);
+# a master is rebuilt when the stamp is missing (never finished), names
+# another Wine or mode, or a file of its drive_c is newer than the stamp (a
+# clone wrote through a hard link).
 
 fw_master_dir() { printf '%s/master-%s' "$FW_BED" "$1"; }
+
+# The Wine version and the mode: a 64-bit master built by the 64-bit loader
+# alone has an empty syswow64, which the 32-bit loader cannot use.
+fw_master_stamp() { printf '%s, 32-bit programs: %s\n' "$(fw_wine_exec --version)" "$FENWARR_WINE_I386"; }
 
 fw_master_ok() {
   local m stamp
   m=$(fw_master_dir "$1")
   stamp="$m/.fenwarr-master"
   [ -f "$stamp" ] || return 1
-  [ "$(cat "$stamp")" = "$(fw_wine_exec --version)" ] || return 1
+  [ "$(cat "$stamp")" = "$(fw_master_stamp)" ] || return 1
   local touched
   touched=$(find "$m/drive_c" "$m/dosdevices" -newer "$stamp" \( -type f -o -type d \) -print -quit 2>/dev/null)
   if [ -n "$touched" ]; then
@@ -159,7 +164,7 @@ fw_master_build() {
   echo disable >"$m/.update-timestamp"
   # The stamp is written last: an interrupted build leaves no stamp.
   sleep 1 # the stamp must be strictly newer than every file of the build
-  fw_wine_exec --version >"$m/.fenwarr-master"
+  fw_master_stamp >"$m/.fenwarr-master"
   fw_log "master $arch ready in $(awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN{printf "%.1f", b-a}') s"
 }
 
