@@ -1,5 +1,5 @@
 #include "companion/companion_main.h"
 
-int main() {
-    return CompanionMain();
+int main(int argc, char** argv) {
+    return CompanionRun(argc, argv);
 }

@@ -16,3 +16,7 @@ void OpenAP(const char* pModule, const char* pPath, char* pCommand, int bWait);
 
 // Starts the companion from the setup program's own folder and waits until it has ended.
 void StartCompanion();
+
+// Starts the companion from the running program's folder with command line pCommand (null: none) and
+// waits until it has ended.
+void RunCompanion(char* pCommand);

@@ -6,12 +6,16 @@
 const char CompanionName[] = "Fenwarr64.exe";
 
 void StartCompanion() {
+    TraceMsg("Setup for 64bit OS, line: %d", 1715, 0);
+    RunCompanion(NULL);
+}
+
+void RunCompanion(char* pCommand) {
     char ModulePath[MAX_PATH];
     char FullName[MAX_PATH];
     memset(ModulePath, 0, sizeof(ModulePath));
     memset(FullName, 0, sizeof(FullName));
 
-    TraceMsg("Setup for 64bit OS, line: %d", 1715, 0);
     GetModuleFileNameA(NULL, ModulePath, MAX_PATH);
     // Windows XP leaves a truncated path unterminated.
     ModulePath[MAX_PATH - 1] = '\0';
@@ -23,5 +27,5 @@ void StartCompanion() {
         return;
     }
     TraceMsg("Setup64 full name: [%s], line: %d", FullName, 1720);
-    OpenAP(FullName, NULL, NULL, 1);
+    OpenAP(FullName, NULL, pCommand, 1);
 }

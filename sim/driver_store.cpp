@@ -1,17 +1,24 @@
 // Simulated driver store: SetupCopyOEMInfA gives each new INF an oemN.inf name in the INF folder and
-// hands back the existing name when the same content is staged again.
+// hands back the existing name when the same content is staged again; SetupUninstallOEMInfA takes one
+// out again unless a device still uses it.
 #include "sim/sim.h"
 
+#include <algorithm>
+
 using namespace sim;
+
+namespace sim {
+
+std::string InfDir() {
+    return ParentDir(M().systemDir) + "\\INF";
+}
+
+} // namespace sim
 
 namespace {
 
 // Setup API errors carry the high bit.
 const DWORD ErrorWrongInfStyle = 0xE0000100u;
-
-std::string InfDir() {
-    return ParentDir(M().systemDir) + "\\INF";
-}
 
 std::string NextStoreName() {
     for (int n = 0;; ++n) {
@@ -64,5 +71,31 @@ BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocati
         AddFile(name, pSource->data);
         M().store.push_back({SourceInfFileName, pSource->data, Str(OEMSourceMediaLocation), name});
     }
+    return TRUE;
+}
+
+BOOL WINAPI SetupUninstallOEMInfA(PCSTR InfFileName, DWORD Flags, PVOID Reserved) {
+    Record("SetupUninstallOEMInfA", {Str(InfFileName), Num(Flags), Ptr(Reserved)});
+    if (Injected("SetupUninstallOEMInfA"))
+        return FALSE;
+    // A name in the INF folder, never a path.
+    if (InfFileName == nullptr || std::strchr(InfFileName, '\\') != nullptr || Reserved != nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const std::string name = InfDir() + "\\" + InfFileName;
+    if (!FileExists(name)) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    if (M().infsInUse.count(Lower(InfFileName)) && !(Flags & SUOI_FORCEDELETE)) {
+        SetLastError(ERROR_INF_IN_USE_BY_DEVICES);
+        return FALSE;
+    }
+    M().files.erase(Lower(name));
+    std::vector<StagedInf>& store = M().store;
+    store.erase(std::remove_if(store.begin(), store.end(),
+                               [&](const StagedInf& staged) { return Lower(staged.name) == Lower(name); }),
+                store.end());
     return TRUE;
 }

@@ -1,4 +1,5 @@
-// Simulated kernel32 and user32 services: system facts, the module path, WOW64, formatting.
+// Simulated kernel32 and user32 services: system facts, the module path, run-time lookups (WOW64, the
+// store's uninstall call), formatting.
 #include "sim/sim.h"
 
 #include <algorithm>
@@ -17,6 +18,17 @@ BOOL WINAPI SimIsWow64Process(HANDLE hProcess, PBOOL Wow64Process) {
 }
 
 HMODULE const Kernel32Module = reinterpret_cast<HMODULE>(0x7c800000);
+HMODULE const SetupApiModule = reinterpret_cast<HMODULE>(0x77920000);
+
+// The module a name stands for, with or without its ".dll".
+HMODULE ModuleNamed(const std::string& name) {
+    const std::string lower = Lower(name);
+    if (lower == "setupapi" || lower == "setupapi.dll")
+        return SetupApiModule;
+    if (lower == "kernel32" || lower == "kernel32.dll")
+        return Kernel32Module;
+    return nullptr;
+}
 
 // Formats one conversion of the wsprintfA dialect: flags, width, precision, an h or l size, and one of
 // c d i u x X s. An absent string prints as "(null)", as on Windows.
@@ -92,19 +104,23 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
     Record("GetModuleHandleA", {Str(lpModuleName)});
     if (Injected("GetModuleHandleA"))
         return nullptr;
-    return Kernel32Module;
+    HMODULE module = lpModuleName == nullptr ? nullptr : ModuleNamed(lpModuleName);
+    if (module == nullptr)
+        SetLastError(ERROR_MOD_NOT_FOUND);
+    return module;
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     Record("GetProcAddress", {Ptr(hModule), Str(lpProcName)});
     if (Injected("GetProcAddress"))
         return nullptr;
-    if (hModule != Kernel32Module || std::strcmp(lpProcName, "IsWow64Process") != 0 ||
-        !M().hasIsWow64Process) {
-        SetLastError(hModule == nullptr ? ERROR_INVALID_HANDLE : 127 /* ERROR_PROC_NOT_FOUND */);
-        return nullptr;
-    }
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&SimIsWow64Process));
+    if (hModule == Kernel32Module && std::strcmp(lpProcName, "IsWow64Process") == 0 && M().hasIsWow64Process)
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&SimIsWow64Process));
+    if (hModule == SetupApiModule && std::strcmp(lpProcName, "SetupUninstallOEMInfA") == 0 &&
+        M().hasSetupUninstallOEMInf)
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&SetupUninstallOEMInfA));
+    SetLastError(hModule == nullptr ? ERROR_INVALID_HANDLE : ERROR_PROC_NOT_FOUND);
+    return nullptr;
 }
 
 HANDLE WINAPI GetCurrentProcess() {

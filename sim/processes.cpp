@@ -1,4 +1,5 @@
-// Simulated processes: programs started by path, run to their end at once, waited for and closed.
+// Simulated processes: programs started by path, run to their end at once, waited for and closed; every
+// handle's close.
 #include "sim/sim.h"
 
 using namespace sim;
@@ -50,6 +51,7 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
     auto it = M().handles.find(hObject);
     std::string kind = it == M().handles.end() ? "unknown" : it->second;
     Record("CloseHandle", {kind});
+    M().openFiles.erase(hObject);
     if (!CloseHandleOf(hObject, kind)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

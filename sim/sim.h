@@ -34,6 +34,20 @@ struct Fault {
 struct File {
     std::string data;
     bool readOnly = false;
+    std::string path;    // as it was given, the case kept
+    bool locked = false; // held open by another program: cannot be opened for reading
+};
+
+// A listing of FindFirstFileA, read on by FindNextFileA.
+struct Listing {
+    std::vector<std::string> paths; // what matched, as given
+    size_t next = 0;
+};
+
+// A file opened for reading: its content as it was when opened, and how far it has been read.
+struct OpenFile {
+    std::string data;
+    size_t position = 0;
 };
 
 struct StagedInf {
@@ -64,6 +78,7 @@ struct Machine {
     DWORD major = 6, minor = 1, build = 7601;
     std::string systemDir = "C:\\Windows\\system32";
     bool hasIsWow64Process = true;
+    bool hasSetupUninstallOEMInf = true; // false: Windows 2000
     BOOL wow64 = FALSE;
     std::string modulePath = "C:\\Program Files\\Zamtre_Driver\\FenwarrSetup.exe";
 
@@ -87,9 +102,13 @@ struct Machine {
     // Files, keyed by lower-cased path; directories as a set of lower-cased paths.
     std::map<std::string, File> files;
     std::set<std::string> dirs;
+    std::map<HANDLE, Listing> listings;
+    std::map<HANDLE, OpenFile> openFiles;
 
     // Driver store.
     std::vector<StagedInf> store;
+    // Store names (lower-cased, e.g. oem3.inf) that a device still uses: not uninstalled without force.
+    std::set<std::string> infsInUse;
 
     // Device tree. A set holds indexes into `devices`; removal leaves the member in place.
     std::vector<Device> devices;
@@ -112,7 +131,7 @@ extern const size_t LargestBlock;
 Machine& M();
 void Reset();
 
-// Fault injection. Points are call names ("CopyFileA", "GetSystemDirectoryA", ...), "malloc",
+// Fault injection. Points are call names ("CopyFileA", "GetSystemDirectoryA", "ReadFile", ...), "malloc",
 // "LocalAlloc", and the two property fetches "SetupDiGetDeviceRegistryPropertyA.HardwareID" and
 // "SetupDiGetDeviceRegistryPropertyA.Driver".
 void FailAt(const std::string& point, int occurrence, DWORD error);
@@ -137,6 +156,8 @@ void AddFile(const std::string& path, const std::string& data = "", bool readOnl
 bool FileExists(const std::string& path);
 const File* FindFile(const std::string& path);
 std::string ParentDir(const std::string& path);
+// The driver store's folder: <Windows folder>\INF.
+std::string InfDir();
 // A REG_MULTI_SZ list from strings: each terminated, then the empty string.
 std::string MultiSz(const std::vector<std::string>& ids);
 size_t AddDevice(const std::string& instanceId, std::optional<std::string> hardwareIds,

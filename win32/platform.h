@@ -29,3 +29,4 @@ static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA has no pointers: 14
 static_assert(sizeof(DWORD) == 4, "DWORD is 32 bits");
 
 typedef BOOL(WINAPI* IsWow64ProcessFn)(HANDLE, PBOOL);
+typedef BOOL(WINAPI* SetupUninstallOEMInfFn)(PCSTR, DWORD, PVOID);

@@ -1,8 +1,9 @@
 #!/bin/bash
 # Checks of the built Windows executables.
-#   check-binaries.sh product EXE MACHINE ARCH  MACHINE i386|x86-64, ARCH the manifest's x86|amd64:
-#       a PE file for MACHINE, console subsystem, an RT_MANIFEST resource (ID 1) demanding administrator
-#       rights and Common Controls 6.0.0.0 for ARCH, imports from the system's own DLLs only
+#   check-binaries.sh product EXE MACHINE ARCH [MAX_BYTES]  MACHINE i386|x86-64, ARCH the manifest's
+#       x86|amd64: a PE file for MACHINE, console subsystem, an RT_MANIFEST resource (ID 1) demanding
+#       administrator rights and Common Controls 6.0.0.0 for ARCH, imports from the system's own DLLs only,
+#       and, when MAX_BYTES is given, a file of at most that many bytes
 #   check-binaries.sh tools DIR MACHINE   every .exe below DIR is a pei-MACHINE file importing system DLLs
 #       only; dbgmon.exe asks for administrator rights in its manifest
 # Prints each file's size and imports. Exit 0 when all holds, 1 when a check fails, 77 when not built.
@@ -55,7 +56,7 @@ check_admin() {
 }
 
 check_product() {
-    local exe=$1 machine=$2 arch=$3 objdump xml identity
+    local exe=$1 machine=$2 arch=$3 max=${4:-} objdump xml identity size
     objdump=$(objdump_for "$machine")
     "$objdump" -f "$exe" | grep -q "file format pei-$machine\$" || fail "$exe is no pei-$machine file"
     "$objdump" -p "$exe" | grep -Eq '^Subsystem[[:space:]]+00000003[[:space:]]+\(Windows CUI\)' ||
@@ -69,6 +70,8 @@ check_product() {
         grep -qF "$attribute" <<<"$identity" || fail "$exe manifest: Common-Controls dependency lacks $attribute"
     done
     check_imports "$objdump" "$exe" "kernel32.dll user32.dll setupapi.dll cfgmgr32.dll msvcrt.dll"
+    size=$(stat -c %s "$exe")
+    [ -z "$max" ] || [ "$size" -le "$max" ] || fail "$exe is $size bytes, more than $max"
 }
 
 check_tools() {
@@ -92,7 +95,7 @@ if [ ! -e "$target" ]; then
     exit 77
 fi
 case $1 in
-product) check_product "$2" "$3" "$4" ;;
+product) check_product "$2" "$3" "$4" "${5:-}" ;;
 tools) check_tools "$2" "$3" ;;
 *) fail "unknown mode $1" ;;
 esac

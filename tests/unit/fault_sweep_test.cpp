@@ -5,6 +5,7 @@
 #include "companion/companion_main.h"
 #include "setup/setup_main.h"
 #include "trace/trace.h"
+#include "uninstall/uninstall.h"
 
 #include <algorithm>
 #include <iostream>
@@ -13,7 +14,11 @@
 
 namespace {
 
-enum class Road { Setup32, Setup64, Companion };
+enum class Road { Setup32, Setup64, Companion, Uninstall32, Uninstall64, CompanionUninstall };
+
+bool IsUninstall(Road road) {
+    return road == Road::Uninstall32 || road == Road::Uninstall64 || road == Road::CompanionUninstall;
+}
 
 const char* const Dlls[] = {"WinUSBCoInstaller2.dll", "WdfCoInstaller01009.dll"};
 const char* const Infs[] = {"Halvex_mdm.inf", "Halvex_ser.inf",   "Halvex_adb.inf", "cdc-acm.inf",
@@ -22,21 +27,37 @@ const char* const Infs[] = {"Halvex_mdm.inf", "Halvex_ser.inf",   "Halvex_adb.in
 // Devices, in walk order.
 enum { Unlisted, ListedDriverless, NoHardwareIds, ListedWithDriver };
 
+const std::string StoreDir = "C:\\Windows\\INF\\";
+// What the uninstall roads find in the driver store besides our seven copies (oem0.inf .. oem6.inf):
+// another vendor's INF under one of our names, another under an oemN.inf name, the system's own; each
+// of the same size as one of ours, so that each is read.
+const char* const ForeignStoreFiles[] = {"cdc-acm.inf", "oem9.inf", "machine.inf"};
+
+std::string InfContent(const std::string& inf) {
+    return "[Version]\nSignature=\"$Windows NT$\"\n; " + inf;
+}
+
 void DescribeMachine(Road road) {
     sim::Reset();
     Is64BitHost = 0;
     SystemDriveLetter = 0;
     std::string package = "C:\\Program Files\\Zamtre_Driver\\fenwarr\\Win32";
-    if (road != Road::Setup32)
+    if (road != Road::Setup32 && road != Road::Uninstall32)
         package = "C:\\Program Files (x86)\\Zamtre_Driver\\fenwarr\\Win64";
-    if (road == Road::Setup64) {
+    if (road == Road::Setup64 || road == Road::Uninstall64) {
         sim::M().wow64 = TRUE;
         sim::AddFile("C:\\Program Files\\Zamtre_Driver\\Fenwarr64.exe", "MZ");
     }
     for (const char* dll : Dlls)
         sim::AddFile(package + "\\" + dll, "MZ");
     for (const char* inf : Infs)
-        sim::AddFile(package + "\\" + inf, std::string("[Version]\nSignature=\"$Windows NT$\"\n; ") + inf);
+        sim::AddFile(package + "\\" + inf, InfContent(inf));
+    if (IsUninstall(road)) {
+        for (int n = 0; n < 7; ++n)
+            sim::AddFile(StoreDir + "oem" + std::to_string(n) + ".inf", InfContent(Infs[n]));
+        for (const char* name : ForeignStoreFiles)
+            sim::AddFile(StoreDir + name, InfContent("cdc-acm.in_")); // the same size as ours
+    }
     const std::string Guid = "{4d36e97d-e325-11ce-bfc1-08002be10318}\\00";
     sim::AddDevice("PCI\\VEN_8086&DEV_1E31\\3&1158&0&A0", sim::MultiSz({"PCI\\VEN_8086&DEV_1E31&REV_04"}),
                    Guid + "21");
@@ -49,6 +70,14 @@ void DescribeMachine(Road road) {
 int RunRoad(Road road) {
     if (road == Road::Companion)
         return CompanionMain();
+    if (road == Road::Uninstall32 || road == Road::Uninstall64)
+        return UninstallMain();
+    if (road == Road::CompanionUninstall) {
+        char arg0[] = "Fenwarr64.exe";
+        char arg1[] = "/uninstall";
+        char* argv[] = {arg0, arg1, nullptr};
+        return CompanionRun(2, argv);
+    }
     char arg0[] = "FenwarrSetup.exe";
     char* argv[] = {arg0, nullptr};
     char* envp[] = {nullptr};
@@ -128,8 +157,109 @@ Lines StartingWith(const Lines& lines, const std::string& prefix) {
     return found;
 }
 
+// The uninstall roads' failing steps and their own messages, or the start of them where a path follows.
+std::string UninstallOwnMessage(Road road, const std::string& point, int occurrence, DWORD error) {
+    static const std::map<std::string, const char*> Table = {
+        {"GetVersionExA", "Can't get system version\n"},
+        {"GetSystemDirectoryA", "Get system dir failed!\n"},
+        {"LocalAlloc", "Malloc failed\n"},
+        {"SetupDiGetClassDevsA", "SetupDiGetClassDevs failed, error code: 0x%x\n"},
+        {"SetupDiCallClassInstaller", "SetupDiCallClassInstaller DIF_REMOVE failed, error code: 0x%x\n"},
+        {"FindNextFileA", "FindNextFile failed, code is %d\n"},
+        {"CreateFileA", "CreateFile failed, code is %d, "},
+        {"ReadFile", "ReadFile failed, code is %d, "},
+        {"SetupUninstallOEMInfA", "SetupUninstallOEMInf failed, error code: 0x%x\n"},
+        {"CM_Locate_DevNode_ExA", "Get device node failed, return"},
+        {"CreateProcessA", "<untagged>CreateProcess failed"},
+        {"GetModuleFileNameA", "Module path: [], line: 1718"},
+    };
+    if (point == "malloc")
+        return occurrence == 1 ? "Malloc for system dir failed!\n" : "Malloc failed!\n";
+    // The 32-bit run asks kernel32 for IsWow64Process first; the store's lookup is the last one.
+    const int storeLookup = road == Road::CompanionUninstall ? 1 : 2;
+    if ((point == "GetModuleHandleA" || point == "GetProcAddress") && occurrence == storeLookup)
+        return Format("SetupUninstallOEMInf not found, code is %d, driver store left alone\n", error);
+    if (point == "FindFirstFileA")
+        return occurrence <= 7 ? Format("Package INF not found, code is %d, ", error)
+                               : Format("FindFirstFile failed, code is %d, C:\\Windows\\inf\\*.inf\n", error);
+    auto it = Table.find(point);
+    return it == Table.end() ? "" : Format(it->second, error);
+}
+
+bool UninstallEarly(const std::string& point, int occurrence) {
+    return point == "GetVersionExA" || (point == "malloc" && occurrence <= 2) ||
+           point == "GetSystemDirectoryA";
+}
+
+bool Exists(const std::string& path) {
+    return sim::FileExists(path);
+}
+
+// What must hold after an uninstall run: never anything that is not ours, and ours gone unless the
+// failure stood in the way.
+void CheckUninstallRun(Road road, const std::string& point, int occurrence, DWORD error, int exitCode) {
+    const Lines messages = Traced();
+    EXPECT_EQ(sim::Leaks(), Lines{});
+    EXPECT_EQ(exitCode, UninstallEarly(point, occurrence) ? 0 : 1);
+    const std::string own = UninstallOwnMessage(road, point, occurrence, error);
+    if (!own.empty()) {
+        EXPECT_FALSE(StartingWith(messages, own).empty()) << "missing: " << own;
+    }
+
+    const std::vector<sim::Device>& devices = sim::M().devices;
+    EXPECT_FALSE(devices[Unlisted].removed || devices[NoHardwareIds].removed);
+    for (const char* name : ForeignStoreFiles)
+        EXPECT_TRUE(Exists(StoreDir + name)) << name;
+    for (const sim::Call& call : sim::CallsTo("SetupUninstallOEMInfA")) {
+        EXPECT_EQ(call.args[0].rfind("oem", 0), 0u) << call.args[0];
+        EXPECT_NE(call.args[0], "oem9.inf");
+        EXPECT_EQ(Lines(call.args.begin() + 1, call.args.end()), (Lines{"0", "NULL"}));
+    }
+    if (exitCode == 0)
+        return;
+
+    EXPECT_EQ(StartingWith(messages, "Nothing to uninstall").size(), 0u);
+    if (Is64BitHost) {
+        // Everything is the companion's: this process only starts it, with the word.
+        ASSERT_EQ(sim::CallsTo("CreateProcessA").size(), 1u);
+        EXPECT_EQ(sim::CallsTo("CreateProcessA")[0].args[1], "Fenwarr64.exe /uninstall");
+        EXPECT_TRUE(sim::CallsTo("SetupDiGetClassDevsA").empty() && sim::CallsTo("FindFirstFileA").empty());
+        return;
+    }
+    EXPECT_EQ(StartingWith(messages, "Co-installers kept").size(), 1u);
+    EXPECT_EQ(sim::CallsTo("CM_Locate_DevNode_ExA").size(), 1u);
+    EXPECT_TRUE(sim::CallsTo("CreateProcessA").empty());
+
+    static const std::set<std::string> WalkPoints = {"SetupDiGetClassDevsA", "SetupDiEnumDeviceInfo",
+                                                     "SetupDiGetDeviceRegistryPropertyA.HardwareID",
+                                                     "LocalAlloc", "SetupDiCallClassInstaller"};
+    if (!WalkPoints.count(point)) {
+        EXPECT_TRUE(devices[ListedDriverless].removed && devices[ListedWithDriver].removed);
+    }
+    // Under WOW64 without its answer, the 32-bit road looks for the 32-bit half, which is not there.
+    const bool storeSpared = road == Road::Uninstall64 || point == "FindFirstFileA" ||
+                             point == "FindNextFileA" || point == "CreateFileA" || point == "ReadFile" ||
+                             point == "SetupUninstallOEMInfA" ||
+                             ((point == "GetModuleHandleA" || point == "GetProcAddress") &&
+                              occurrence == (road == Road::CompanionUninstall ? 1 : 2));
+    int left = 0;
+    for (int n = 0; n < 7; ++n)
+        left += Exists(StoreDir + "oem" + std::to_string(n) + ".inf") ? 1 : 0;
+    if (!storeSpared) {
+        EXPECT_EQ(left, 0);
+    }
+    if (road == Road::Uninstall64) {
+        EXPECT_EQ(left, 7);
+        EXPECT_FALSE(StartingWith(messages, "No package INF to compare with").empty());
+    }
+}
+
 // What must hold after a run with the given failure (or none).
 void CheckRun(Road road, const std::string& point, int occurrence, DWORD error, int exitCode) {
+    if (IsUninstall(road)) {
+        CheckUninstallRun(road, point, occurrence, error, exitCode);
+        return;
+    }
     const Lines messages = Traced();
     EXPECT_EQ(sim::Leaks(), Lines{});
     EXPECT_EQ(exitCode, Early(point, occurrence) ? 0 : 1);
@@ -187,7 +317,7 @@ TEST_P(FaultSweepTest, EveryFailureAtEveryPointEndsCleanly) {
     {
         SCOPED_TRACE("clean run");
         CheckRun(road, "", 0, 0, cleanExit);
-        if (road != Road::Setup64) {
+        if (road != Road::Setup64 && road != Road::Uninstall64) {
             EXPECT_TRUE(sim::M().devices[ListedDriverless].removed);
         }
     }
@@ -196,7 +326,7 @@ TEST_P(FaultSweepTest, EveryFailureAtEveryPointEndsCleanly) {
     // Every fallible call the run makes is a fault point. These cannot fail, or their result is not
     // looked at and the platform gives them no fault point.
     const std::set<std::string> Infallible = {"OutputDebugStringA", "printf", "CloseHandle",
-                                              "SetupDiDestroyDeviceInfoList"};
+                                              "SetupDiDestroyDeviceInfoList", "FindClose"};
     for (const sim::Call& call : sim::M().calls) {
         // The property fetch is two points, one per property: "<call>.HardwareID" and "<call>.Driver".
         auto it = counts.lower_bound(call.name);
@@ -227,7 +357,10 @@ TEST_P(FaultSweepTest, EveryFailureAtEveryPointEndsCleanly) {
 INSTANTIATE_TEST_SUITE_P(Roads, FaultSweepTest,
                          ::testing::Values(RoadCase{Road::Setup32, "Setup32", 125},
                                            RoadCase{Road::Setup64, "Setup64", 57},
-                                           RoadCase{Road::Companion, "Companion", 86}),
+                                           RoadCase{Road::Companion, "Companion", 86},
+                                           RoadCase{Road::Uninstall32, "Uninstall32", 202},
+                                           RoadCase{Road::Uninstall64, "Uninstall64", 10},
+                                           RoadCase{Road::CompanionUninstall, "CompanionUninstall", 198}),
                          [](const ::testing::TestParamInfo<RoadCase>& info) {
                              return std::string(info.param.name);
                          });

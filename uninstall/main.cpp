@@ -1,0 +1,5 @@
+#include "uninstall/uninstall.h"
+
+int main() {
+    return UninstallMain();
+}

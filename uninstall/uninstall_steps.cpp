@@ -1,0 +1,16 @@
+#include "uninstall/uninstall.h"
+
+#include "devices/devices.h"
+#include "trace/trace.h"
+
+void UninstallSteps(const char* pSysDir, const char* pSourceDir) {
+    DWORD Found = 0;
+    // Devices first: Windows keeps a store package that a device still uses.
+    RemoveListedDevices(&Found);
+    RemoveStoreInfs(pSysDir, pSourceDir, &Found);
+    // Other vendors' drivers are installed with the same co-installers and rely on them.
+    TraceMsg("Co-installers kept: shared with other drivers\n", 0, 0);
+    if (Found == 0)
+        TraceMsg("Nothing to uninstall\n", 0, 0);
+    RefreshDevNode();
+}

@@ -1,0 +1,3 @@
+#include "uninstall/uninstall.h"
+
+const char UninstallWord[] = "/uninstall";
