@@ -13,7 +13,8 @@
 #   fw_set_version VERSION        win2k winxp winxp64 win2003 vista win7 win8 ...
 #   fw_seed_device ...            fake device nodes (see below)
 #   fw_install_package [...]      the package folder, optionally incomplete
-#   fw_install_tool [WINDIR]      FenwarrSetup.exe (+ Fenwarr64.exe)
+#   fw_install_tool [WINDIR]      FenwarrSetup.exe, FenwarrUninstall.exe (+ Fenwarr64.exe)
+#   fw_use_program NAME           which of them fw_run starts
 #   fw_install_companion          Fenwarr64.exe alone, run directly
 #   fw_run [ARGS...]              run the tool under dbgmon -> FW_EXIT
 #   fw_expect_* / fw_assert_*     expectations and checks
@@ -392,34 +393,42 @@ fw_install_dbgmon() {
   cp "$mon" "$FW_PREFIX/drive_c/fenwarr-test/dbgmon.exe"
 }
 
-# The FenwarrSetup.exe a scenario runs: the product, or on the win32 road
-# where 32-bit programs cannot run, the x86-64 road-test build.
-fw_setup_exe() {
+# fw_program_exe NAME: the FenwarrSetup.exe or FenwarrUninstall.exe a
+# scenario runs: the product, or on the win32 road where 32-bit programs
+# cannot run, the x86-64 road-test build.
+fw_program_exe() {
   if fw_road_test; then
-    printf '%s/road-test/FenwarrSetup.exe' "$FW_WIN64_DIR"
+    printf '%s/road-test/%s' "$FW_WIN64_DIR" "$1"
   else
-    printf '%s/FenwarrSetup.exe' "$FW_WIN32_DIR"
+    printf '%s/%s' "$FW_WIN32_DIR" "$1"
   fi
 }
 
-# fw_install_tool [WINDIR]: copies FenwarrSetup.exe, and Fenwarr64.exe when
-# it has been built, into WINDIR (default: the install root, beside the
-# package folder) and dbgmon.exe into C:\fenwarr-test. Sets FW_TOOL_WIN.
+# fw_install_tool [WINDIR]: copies FenwarrSetup.exe and FenwarrUninstall.exe,
+# and Fenwarr64.exe when it has been built, into WINDIR (default: the install
+# root, beside the package folder) and dbgmon.exe into C:\fenwarr-test. Sets
+# FW_TOOL_WIN to the setup program (fw_use_program picks another).
 #   --no-companion: leave Fenwarr64.exe out.
 fw_install_tool() {
   local comp=1 dir
   [ "${1:-}" = --no-companion ] && { comp=0; shift; }
   dir=${1:-$(fw_install_root_win)}
-  local setup companion="$FW_WIN64_DIR/Fenwarr64.exe" ud
-  setup=$(fw_setup_exe)
+  local setup uninstall companion="$FW_WIN64_DIR/Fenwarr64.exe" ud
+  setup=$(fw_program_exe FenwarrSetup.exe)
+  uninstall=$(fw_program_exe FenwarrUninstall.exe)
   [ -f "$setup" ] || fw_fatal "FenwarrSetup.exe not built: $setup (scripts/test builds the win32 and win64 presets)"
+  [ -f "$uninstall" ] || fw_fatal "FenwarrUninstall.exe not built: $uninstall"
   fw_install_dbgmon
   ud=$(fw_unix_path "$dir")
   mkdir -p "$ud"
-  cp "$setup" "$ud/"
+  cp "$setup" "$uninstall" "$ud/"
   if [ "$comp" = 1 ] && [ -f "$companion" ]; then cp "$companion" "$ud/"; fi
   FW_TOOL_WIN="$dir\\FenwarrSetup.exe"
 }
+
+# fw_use_program NAME: the next fw_run starts NAME (FenwarrSetup.exe or
+# FenwarrUninstall.exe) from the folder fw_install_tool filled.
+fw_use_program() { FW_TOOL_WIN="${FW_TOOL_WIN%\\*}\\$1"; }
 
 # fw_install_companion: Fenwarr64.exe alone in the install root, to be run
 # directly (the native half of the 64-bit road), and dbgmon.exe. Sets
