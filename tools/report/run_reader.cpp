@@ -421,53 +421,51 @@ void HandleRecord(ReportState* pState, const Record& Rec) {
     }
 }
 
-void HandleLine(ReportState* pState, const char* pLine, size_t Length) {
+// The longest line that is read; anything longer is counted by its first bytes only.
+constexpr size_t LineKeptMax = sizeof(ReportState::Carry);
+
+void BadLine(ReportState* pState, RecordStatus Status, const char* pLine, size_t Length) {
+    ++pState->BadLines;
+    ++pState->BadByStatus[Status];
+    if (pState->BadExamples.size() < ExamplesKept) {
+        const std::string Where =
+            "line " + std::to_string(pState->Lines) + ", " + RecordStatusText(Status) + ": ";
+        KeepExample(&pState->BadExamples, pLine, Length <= ExampleChars ? Length : ExampleChars + 1);
+        pState->BadExamples.back().insert(0, Where);
+    }
+}
+
+// One line, without its LF. `Length` may exceed what was kept of it (`Kept` bytes at pLine).
+void HandleLine(ReportState* pState, const char* pLine, size_t Length, size_t Kept) {
     ++pState->Lines;
+    if (Length > LineKeptMax) {
+        BadLine(pState, RecordTooLong, pLine, Kept);
+        return;
+    }
     if (pState->Format == FormatUnknown)
         pState->Format = GuessRecordFormat(pLine, Length);
     const RecordFormat Format = pState->Format == FormatUnknown ? FormatPlain : pState->Format;
     const RecordStatus Status = ParseRecord(pLine, Length, Format, &pState->Current);
     if (Status != RecordOk) {
-        ++pState->BadLines;
-        ++pState->BadByStatus[Status];
-        if (pState->BadExamples.size() < ExamplesKept) {
-            std::string Example =
-                "line " + std::to_string(pState->Lines) + ", " + RecordStatusText(Status) + ": ";
-            KeepExample(&pState->BadExamples, pLine, Length < ExampleChars ? Length : ExampleChars + 1);
-            pState->BadExamples.back().insert(0, Example);
-        }
+        BadLine(pState, Status, pLine, Length);
         return;
     }
     ++pState->Records;
     HandleRecord(pState, pState->Current);
 }
 
-// A line longer than the carry buffer: counted, never read.
-void HandleOverlongLine(ReportState* pState) {
-    ++pState->Lines;
-    ++pState->BadLines;
-    ++pState->BadByStatus[RecordTooLong];
-    if (pState->BadExamples.size() < ExamplesKept)
-        pState->BadExamples.push_back("line " + std::to_string(pState->Lines) + ", " +
-                                      RecordStatusText(RecordTooLong));
-}
-
+// Keeps what fits of a line split between two reads; the length counts on.
 void AppendCarry(ReportState* pState, const char* p, size_t n) {
-    if (pState->CarryOverlong || pState->CarryLength + n > sizeof(pState->Carry)) {
-        pState->CarryOverlong = true;
-        return;
-    }
-    memcpy(pState->Carry + pState->CarryLength, p, n);
+    const size_t Room = LineKeptMax - (pState->CarryLength < LineKeptMax ? pState->CarryLength : LineKeptMax);
+    if (Room > 0)
+        memcpy(pState->Carry + pState->CarryLength, p, n < Room ? n : Room);
     pState->CarryLength += n;
 }
 
 void EndCarriedLine(ReportState* pState) {
-    if (pState->CarryOverlong)
-        HandleOverlongLine(pState);
-    else
-        HandleLine(pState, pState->Carry, pState->CarryLength);
+    const size_t Kept = pState->CarryLength < LineKeptMax ? pState->CarryLength : LineKeptMax;
+    HandleLine(pState, pState->Carry, pState->CarryLength, Kept);
     pState->CarryLength = 0;
-    pState->CarryOverlong = false;
 }
 
 } // namespace
@@ -490,7 +488,6 @@ void InitReport(ReportState* pState) {
     pState->Runs.clear();
     pState->Pids.clear();
     pState->CarryLength = 0;
-    pState->CarryOverlong = false;
 }
 
 void FeedReport(ReportState* pState, const char* pData, size_t Size) {
@@ -501,8 +498,8 @@ void FeedReport(ReportState* pState, const char* pData, size_t Size) {
             break;
         }
         const size_t Length = static_cast<size_t>(pLf - pData);
-        if (pState->CarryLength == 0 && !pState->CarryOverlong) {
-            HandleLine(pState, pData, Length); // the common case: the whole line in this block
+        if (pState->CarryLength == 0) {
+            HandleLine(pState, pData, Length, Length); // the common case: the whole line in this block
         } else {
             AppendCarry(pState, pData, Length);
             EndCarriedLine(pState);
@@ -513,7 +510,7 @@ void FeedReport(ReportState* pState, const char* pData, size_t Size) {
 }
 
 void FinishReport(ReportState* pState) {
-    if (pState->CarryLength > 0 || pState->CarryOverlong) {
+    if (pState->CarryLength > 0) {
         pState->LastLineCut = true;
         EndCarriedLine(pState);
     }

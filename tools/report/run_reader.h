@@ -155,9 +155,8 @@ struct ReportState {
     std::unordered_map<uint32_t, PidSlot> Pids;
 
     // Line assembly across reads.
-    size_t CarryLength;
-    bool CarryOverlong;
-    char Carry[RecordLineMax + 2];
+    size_t CarryLength;            // the length of the line so far, which may exceed what Carry holds
+    char Carry[RecordLineMax + 1]; // room for a CR behind the longest line
     Record Current;
 };
 
