@@ -38,7 +38,7 @@ Outcome ReportOf(const std::string& bytes) {
 }
 
 // A record line as dbgmon writes it, for a string that needs no escape beyond \n.
-std::string Line(unsigned pid, std::string text) {
+std::string Line(unsigned pid, const std::string& text) {
     std::string escaped;
     for (char c : text) {
         if (c == '\\')

@@ -192,10 +192,12 @@ const char* RecordStatusText(RecordStatus Status) {
     return Status >= 0 && Status < RecordStatusCount ? Texts[Status] : "unknown";
 }
 
-size_t EscapeText(const char* pText, size_t Length, char* pOut, size_t Room, bool EscapeBackslash) {
+size_t EscapeText(const char* pText, size_t Length, char* pOut, size_t Room, bool EscapeBackslash,
+                  size_t* pUsed) {
     static const char Hex[] = "0123456789abcdef";
     size_t Out = 0;
-    for (size_t i = 0; i < Length; ++i) {
+    size_t i = 0;
+    for (; i < Length; ++i) {
         const unsigned char c = static_cast<unsigned char>(pText[i]);
         char Escaped[4];
         size_t n = 2;
@@ -222,5 +224,7 @@ size_t EscapeText(const char* pText, size_t Length, char* pOut, size_t Room, boo
         memcpy(pOut + Out, Escaped, n);
         Out += n;
     }
+    if (pUsed != nullptr)
+        *pUsed = i;
     return Out;
 }

@@ -48,6 +48,8 @@ RecordStatus ParseRecord(const char* pLine, size_t Length, RecordFormat Format, 
 const char* RecordStatusText(RecordStatus Status);
 
 // Writes `Length` bytes to pOut with dbgmon's escapes, so that nothing unprintable reaches the
-// terminal; with `EscapeBackslash` false a backslash stays as it is (paths read better). Returns the
-// number of bytes written; stops before `Room` would be exceeded.
-size_t EscapeText(const char* pText, size_t Length, char* pOut, size_t Room, bool EscapeBackslash);
+// terminal; with `EscapeBackslash` false a backslash stays as it is (paths read better). Stops before
+// `Room` would be exceeded, never inside an escape. Returns the number of bytes written; *pUsed, when
+// given, receives the number of bytes of pText they stand for.
+size_t EscapeText(const char* pText, size_t Length, char* pOut, size_t Room, bool EscapeBackslash,
+                  size_t* pUsed);

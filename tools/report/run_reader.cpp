@@ -21,13 +21,12 @@ std::string ValueText(const MessageValue& Value) {
 // Keeps the first few examples of a kind, shortened and escaped for the terminal.
 void KeepExample(std::vector<std::string>* pExamples, const char* pText, size_t Length) {
     if (pExamples->size() < ExamplesKept) {
-        char Buffer[ExampleChars + 4];
-        size_t n = EscapeText(pText, Length, Buffer, ExampleChars, false);
-        if (n < Length) {
-            memcpy(Buffer + n, "...", 3);
-            n += 3;
-        }
+        char Buffer[ExampleChars];
+        size_t Used = 0;
+        const size_t n = EscapeText(pText, Length, Buffer, ExampleChars, false, &Used);
         pExamples->push_back(std::string(Buffer, n));
+        if (Used < Length)
+            pExamples->back().append("...");
     }
 }
 

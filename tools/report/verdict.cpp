@@ -48,7 +48,7 @@ void AppendEscaped(std::string* pOut, const std::string& Text) {
     size_t Done = 0;
     while (Done < Text.size()) {
         const size_t Chunk = Text.size() - Done < 64 ? Text.size() - Done : 64;
-        pOut->append(Buffer, EscapeText(Text.data() + Done, Chunk, Buffer, sizeof(Buffer), false));
+        pOut->append(Buffer, EscapeText(Text.data() + Done, Chunk, Buffer, sizeof(Buffer), false, nullptr));
         Done += Chunk;
     }
 }
@@ -145,7 +145,7 @@ void CoInstallerLines(const ProcessState& P, const char* pWho, RunVerdict* pVerd
             pOut->append("no outcome recorded (the record ends during the copy)\n");
             Problem(pVerdict, std::string(pWho) + "co-installer " + CoInstallerNames[i] + " not confirmed");
         } else {
-            Missing(pVerdict, pOut, "the co-installer copy");
+            Missing(pVerdict, pOut, *pWho ? "the companion's co-installer copy" : "the co-installer copy");
         }
     }
 }
@@ -175,7 +175,7 @@ void InfLines(const ProcessState& P, RunVerdict* pVerdict, std::string* pOut) {
 void DeviceLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
     pOut->append("  ").append(pWho).append(*pWho ? "devices: " : "Devices: ");
     if (P.NodeCount == 0 && !P.DevicesWalked) {
-        Missing(pVerdict, pOut, "the device walk");
+        Missing(pVerdict, pOut, *pWho ? "the companion's device walk" : "the device walk");
         return;
     }
     if (P.NodeCount == 0) {
@@ -254,7 +254,7 @@ void DeviceLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, 
             "(always so under Wine)\n");
         Problem(pVerdict, Who + "device tree not refreshed");
     } else {
-        Missing(pVerdict, pOut, "the refresh");
+        Missing(pVerdict, pOut, *pWho ? "the companion's refresh" : "the refresh");
     }
 }
 
