@@ -1,0 +1,29 @@
+// The whole of fenwarr-report on arbitrary bytes: the record parser, the run reader and the verdict.
+// Whatever the bytes, the reading ends with a report and one of the three statuses, and the same bytes
+// fed in two blocks split anywhere give the same report.
+#include "tools/report/verdict.h"
+
+#include <cstdlib>
+#include <memory>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const char* bytes = reinterpret_cast<const char*>(data);
+    std::string whole;
+    const ReportStatus status = ReportBuffer(bytes, size, "fuzz", &whole);
+    if (status != ReportAllSucceeded && status != ReportStepFailed && status != ReportNoRun)
+        std::abort();
+    if (whole.find("\nOverall: ") == std::string::npos)
+        std::abort();
+
+    // The first byte picks where the file is split between two reads.
+    const size_t split = size == 0 ? 0 : data[0] % (size + 1);
+    std::unique_ptr<ReportState> state(new ReportState());
+    InitReport(state.get());
+    FeedReport(state.get(), bytes, split);
+    FeedReport(state.get(), bytes + split, size - split);
+    FinishReport(state.get());
+    std::string split_report;
+    if (WriteReport(*state, "fuzz", &split_report) != status || split_report != whole)
+        std::abort();
+    return 0;
+}

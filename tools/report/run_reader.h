@@ -1,0 +1,167 @@
+// Reads a dbgmon record file and assembles what the tool's programs did: each program's messages
+// (the tag record, then the message record of the same process), grouped into runs. A run starts
+// at the setup program's first message; the companion joins the run whose hand-off it follows.
+#pragma once
+
+#include "tools/report/record.h"
+#include "tools/report/tool_messages.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+enum { CoInstallerCount = 2, InfCount = 7 };
+extern const char* const CoInstallerNames[CoInstallerCount];
+extern const char* const InfNames[InfCount];
+
+// Beyond these, processes and device nodes are counted but not kept one by one.
+enum { MaxProcesses = 1000, MaxNodesKept = 200, ExamplesKept = 3 };
+
+enum StepState {
+    StepNotReached, // no message of the step in the record
+    StepPending,    // begun, outcome not (yet) recorded
+    StepDone,
+    StepFailed,
+};
+
+// Why a co-installer copy or an INF staging failed, when no error number says it.
+enum FailReason {
+    ReasonNone,
+    ReasonError,        // the Windows or setup error in Error
+    ReasonNoMemory,     // a buffer could not be allocated
+    ReasonNoSystemPath, // the system directory could not be read
+    ReasonTooLong,      // a path did not fit in 260 bytes
+    ReasonUnknown,      // the failure message came without a cause before it
+};
+
+struct FileStep {
+    StepState State;
+    FailReason Reason;
+    uint32_t Error;
+    std::string Detail; // INF: the driver-store name; otherwise the path that was too long
+};
+
+enum NodeOutcome {
+    NodePending,          // found, no outcome recorded
+    NodeRemoved,          // had no driver and was removed
+    NodeRemoveFailed,     // had no driver, removal failed
+    NodeKept,             // has a driver: kept, by design
+    NodeDriverUnreadable, // its driver value could not be read: kept
+    NodeOutcomeCount,
+};
+
+struct DeviceNode {
+    std::string Id;
+    NodeOutcome Outcome;
+    std::string DriverKey;
+    uint32_t Error;
+};
+
+enum HandoffState {
+    HandoffNotReached,
+    HandoffBegun,       // "Setup for 64bit OS"
+    HandoffModuleNull,  // the module path buffer was null
+    HandoffPathTooLong, // the companion's full path does not fit
+    HandoffStarting,    // about to start the companion
+    HandoffStartFailed, // the untagged "CreateProcess failed"
+};
+
+enum RefreshState { RefreshNotReached, RefreshRequested, RefreshRootNotFound };
+
+struct ProcessState {
+    ProgramRole Role;
+    uint32_t Pid;
+    size_t FirstLine;
+    bool HasTime;
+    uint64_t FirstMs;
+    uint64_t LastMs;
+    size_t Messages;
+
+    MessageId EarlyFailure; // the early step's failure message, or MsgNone
+    std::string SysPath;
+    bool HasMajor, HasMinor;
+    uint32_t Major, Minor;
+    bool OtherOs;
+    std::string PlatformLine; // as traced, without its line end
+    int Bits;                 // 32 or 64 from the platform line, 0 when not traced
+
+    FileStep CoInstallers[CoInstallerCount];
+    int CurrentCoInstaller; // the copy begun last, -1 for none
+    bool CopyOpen;          // the current copy has no outcome yet
+    FailReason CopyReason;  // the cause seen for the current copy's failure
+    uint32_t CopyError;
+    std::string CopyDetail;
+
+    FileStep Infs[InfCount];
+    int CurrentInf;
+
+    std::vector<DeviceNode> Nodes; // the first MaxNodesKept
+    size_t NodeCount;
+    size_t NodeOutcomes[NodeOutcomeCount];
+    size_t NodesSkippedNoMemory;
+    bool NodeOpen;      // the node found last has no outcome yet
+    bool DevicesWalked; // a message after the walk shows it ended
+
+    RefreshState Refresh;
+
+    HandoffState Handoff;
+    std::string ModulePath;
+    std::string CompanionPath;
+    int CompanionProcess; // index of the companion's process, -1 for none
+
+    size_t UnknownMessages;
+    std::vector<std::string> UnknownExamples;
+    size_t UntaggedStrings; // untagged strings other than the tool's own
+    std::vector<std::string> UntaggedExamples;
+    size_t CutMessages; // messages that lost their end at the formatter's limit
+};
+
+struct Run {
+    int Setup;     // process index, -1 when the record holds only the companion
+    int Companion; // process index, -1 for none
+};
+
+// Per process id: the process it belongs to now, and whether its last record was the tag.
+struct PidSlot {
+    int Process;
+    bool TagPending;
+    bool Foreign; // sent strings that are not the tool's
+};
+
+struct ReportState {
+    RecordFormat Format;
+    size_t Lines;
+    size_t Records;
+    size_t ToolMessages;
+    bool LastLineCut; // the last record had no line end
+
+    size_t BadLines;
+    size_t BadByStatus[RecordStatusCount];
+    std::vector<std::string> BadExamples;
+
+    size_t ForeignStrings;
+    size_t ForeignProcesses;
+    std::vector<std::string> ForeignExamples;
+
+    size_t StrayMessages; // tagged messages of a process in no run
+    std::vector<std::string> StrayExamples;
+    size_t LoneTags;         // tags without their message
+    size_t DroppedProcesses; // beyond MaxProcesses
+
+    std::vector<ProcessState> Processes;
+    std::vector<Run> Runs;
+    std::unordered_map<uint32_t, PidSlot> Pids;
+
+    // Line assembly across reads.
+    size_t CarryLength;            // the length of the line so far, which may exceed what Carry holds
+    char Carry[RecordLineMax + 1]; // room for a CR behind the longest line
+    Record Current;
+};
+
+void InitReport(ReportState* pState);
+// Feeds the next bytes of the file; lines may be split anywhere between calls.
+void FeedReport(ReportState* pState, const char* pData, size_t Size);
+// Ends the file: a last line without LF is read now, and open steps are closed.
+void FinishReport(ReportState* pState);

@@ -1,0 +1,236 @@
+#include "tools/report/tool_messages.h"
+
+#include <cstring>
+
+const char ToolTag[] = "..Install or Uninstall - Vostrel";
+const size_t ToolTagLength = sizeof(ToolTag) - 1;
+const char CreateProcessFailed[] = "CreateProcess failed";
+
+namespace {
+
+// wsprintfA stops at 1024 characters: a message of that length may have lost its end.
+enum { FormatterLimit = 1024 };
+
+constexpr ProgramKind ProgramTable[] = {
+    {RoleSetup, "FenwarrSetup.exe", "Setup Device\n"},
+    {RoleCompanion, "Fenwarr64.exe", "Setup Device, 64bit companion\n"},
+};
+
+struct MessageFormat {
+    MessageId Id;
+    const char* pFormat; // the tool's own format string: %s, %d and %x conversions
+};
+
+// The formats exactly as the programs trace them.
+constexpr MessageFormat MessageTable[] = {
+    {MsgSetupStart, "Setup Device\n"},
+    {MsgCompanionStart, "Setup Device, 64bit companion\n"},
+    {MsgNoVersion, "Can't get system version\n"},
+    {MsgMallocSysDir, "Malloc for system dir failed!\n"},
+    {MsgNoSysDir, "Get system dir failed!\n"},
+    {MsgSysPath, "System path: %s"},
+    {MsgMallocSourceDir, "Malloc failed!\n"},
+    {MsgMajor, "VerInf.dwMajorVersion: %d"},
+    {MsgMinor, "VerInf.dwMinorVersion: %d"},
+    {MsgOtherOs, "It is other OS, win2k or win8, do continue \n"},
+    {MsgPlatform, "Setup device for Windows%s\n"},
+    {MsgMallocExisting, "Malloc for pExistingFileName failed!\n"},
+    {MsgExistingTooLong, "ExistingFileName too long: %s\\%s\n"},
+    {MsgExisting, "ExistingFileName: %s\n"},
+    {MsgMallocSysPath, "Malloc for pSysPath failed!\n"},
+    {MsgNoSysPath, "Get system path failed!\n"},
+    {MsgMallocNew, "Malloc for pNewFileName failed!\n"},
+    {MsgNewTooLong, "NewFileName too long: %s\\%s\n"},
+    {MsgNew, "NewFileName: %s\n"},
+    {MsgCopyFailed, "CopyFile failed!, code is %d \n"},
+    {MsgCoInstallFailed, "Copy CoInstall %s failed!\n"},
+    {MsgMallocFullName, "Malloc for pFullName failed!\n"},
+    {MsgFullNameTooLong, "Full name too long: %s\\%s\n"},
+    {MsgFullName, "Full name: %s\n"},
+    {MsgInfFailed, "SetupCopyOEMInf failed, error code: 0x%x\n"},
+    {MsgInfStaged, "SetupCopyOEMInf success, destpath is %s\n"},
+    {MsgMallocDriver, "Malloc failed\n"},
+    {MsgFound, "Found! [%s]\n"},
+    {MsgDriverKept, "Driver inf is %s!\n"},
+    {MsgRemoved, "SetupDiCallClassInstaller successful, line: %d\n"},
+    {MsgRemoveFailed, "Remove failed!\n"},
+    {MsgDriverUnreadable, "remove driver failed getlasterror is not  ERROR_INVALID_DATA, is %d, line: %d\n"},
+    {MsgRootNotFound, "Get device node failed, return"},
+    {MsgRefresh, "Refresh device node"},
+    {MsgHandoff, "Setup for 64bit OS, line: %d"},
+    {MsgTransfNull, "Transf2Path is null, line: %d"},
+    {MsgModulePath, "Module path: [%s], line: %d"},
+    {MsgCompanionTooLong, "Setup64 full name too long, module path: [%s], line: %d"},
+    {MsgCompanionPath, "Setup64 full name: [%s], line: %d"},
+    {MsgOpenAp, "---OpenAP---"},
+    {MsgOpenModule, "pModule: %s\n"},
+    {MsgOpenPath, "pPath: %s\n"},
+    {MsgOpenCommand, "pCommand: %s\n"},
+};
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsHexDigit(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'f');
+}
+
+// The length of the literal part of `pFormat` up to its next conversion (or its end).
+size_t LiteralLength(const char* pFormat) {
+    const char* pPercent = strchr(pFormat, '%');
+    return pPercent == nullptr ? strlen(pFormat) : static_cast<size_t>(pPercent - pFormat);
+}
+
+// The last occurrence of the `n` bytes at pNeedle in [p, p + Length), or null.
+const char* FindLast(const char* p, size_t Length, const char* pNeedle, size_t n) {
+    const char* pFound = nullptr;
+    if (n <= Length) {
+        for (size_t i = Length - n + 1; i-- > 0 && pFound == nullptr;) {
+            if (memcmp(p + i, pNeedle, n) == 0)
+                pFound = p + i;
+        }
+    }
+    return pFound;
+}
+
+// Matches `pText` against one format. A %s takes the longest text that lets the next literal follow
+// (paths may hold anything, and the tool's literals after a %s are rare in paths). A text cut at the
+// formatter's limit matches when everything up to the cut does.
+bool MatchFormat(const char* pFormat, const char* pText, size_t Length, MessageMatch* pMatch) {
+    const bool MayBeCut = Length == FormatterLimit;
+    const char* p = pText;
+    const char* pEnd = pText + Length;
+    size_t ValueCount = 0;
+    bool Matched = true;
+    pMatch->Cut = false;
+    while (Matched && *pFormat != '\0') {
+        const size_t Literal = LiteralLength(pFormat);
+        const size_t Left = static_cast<size_t>(pEnd - p);
+        if (Literal > 0) {
+            if (Literal <= Left && memcmp(p, pFormat, Literal) == 0) {
+                p += Literal;
+                pFormat += Literal;
+            } else if (MayBeCut && Literal > Left && memcmp(p, pFormat, Left) == 0) {
+                pMatch->Cut = true;
+                p = pEnd;
+                break;
+            } else {
+                Matched = false;
+            }
+            continue;
+        }
+        // A conversion.
+        const char Conversion = pFormat[1];
+        pFormat += 2;
+        const char* pStart = p;
+        if (Conversion == 's') {
+            const size_t Next = LiteralLength(pFormat);
+            if (Next == 0 && *pFormat == '\0') {
+                p = pEnd;
+            } else if (Next == 0) {
+                Matched = false; // two conversions in a row: none of the tool's formats has one
+            } else {
+                const char* pNext = FindLast(p, Left, pFormat, Next);
+                if (pNext != nullptr) {
+                    p = pNext;
+                } else if (MayBeCut) {
+                    pMatch->Cut = true;
+                    p = pEnd;
+                } else {
+                    Matched = false;
+                }
+            }
+        } else if (Conversion == 'd') {
+            if (p < pEnd && *p == '-')
+                ++p;
+            while (p < pEnd && IsDigit(*p))
+                ++p;
+            Matched = p > pStart && IsDigit(p[-1]);
+        } else if (Conversion == 'x') {
+            while (p < pEnd && IsHexDigit(*p))
+                ++p;
+            Matched = p > pStart;
+        } else {
+            Matched = false;
+        }
+        if (Matched && ValueCount < 2) {
+            pMatch->Values[ValueCount].p = pStart;
+            pMatch->Values[ValueCount].Length = static_cast<size_t>(p - pStart);
+            ++ValueCount;
+        }
+        if (pMatch->Cut)
+            break;
+    }
+    return Matched && p == pEnd && (pMatch->Cut || *pFormat == '\0');
+}
+
+} // namespace
+
+const ProgramKind* FindProgramByStart(const char* pText, size_t Length) {
+    const ProgramKind* pFound = nullptr;
+    for (const ProgramKind& Kind : ProgramTable) {
+        if (strlen(Kind.pStartMessage) == Length && memcmp(Kind.pStartMessage, pText, Length) == 0)
+            pFound = &Kind;
+    }
+    return pFound;
+}
+
+const ProgramKind* FindProgramByRole(ProgramRole Role) {
+    const ProgramKind* pFound = nullptr;
+    for (const ProgramKind& Kind : ProgramTable) {
+        if (Kind.Role == Role)
+            pFound = &Kind;
+    }
+    return pFound;
+}
+
+bool MatchToolMessage(const char* pText, size_t Length, MessageMatch* pMatch) {
+    pMatch->Id = MsgNone;
+    pMatch->Cut = false;
+    for (MessageValue& Value : pMatch->Values) {
+        Value.p = pText;
+        Value.Length = 0;
+    }
+    for (const MessageFormat& Format : MessageTable) {
+        MessageMatch Candidate = *pMatch;
+        if (MatchFormat(Format.pFormat, pText, Length, &Candidate)) {
+            *pMatch = Candidate;
+            pMatch->Id = Format.Id;
+            break;
+        }
+    }
+    return pMatch->Id != MsgNone;
+}
+
+bool ValueAsDecimal(const MessageValue& Value, uint32_t* pNumber) {
+    const char* p = Value.p;
+    size_t n = Value.Length;
+    const bool Negative = n > 0 && *p == '-';
+    if (Negative) {
+        ++p;
+        --n;
+    }
+    uint64_t Number = 0;
+    bool Ok = n > 0 && n <= 10;
+    for (size_t i = 0; Ok && i < n; ++i) {
+        Ok = IsDigit(p[i]);
+        Number = Number * 10 + static_cast<unsigned>(p[i] - '0');
+    }
+    Ok = Ok && Number <= (Negative ? 0x80000000ull : 0xFFFFFFFFull);
+    if (Ok)
+        *pNumber = static_cast<uint32_t>(Negative ? 0x100000000ull - Number : Number);
+    return Ok;
+}
+
+bool ValueAsHex(const MessageValue& Value, uint32_t* pNumber) {
+    uint32_t Number = 0;
+    bool Ok = Value.Length > 0 && Value.Length <= 8;
+    for (size_t i = 0; Ok && i < Value.Length; ++i) {
+        const char c = Value.p[i];
+        Ok = IsHexDigit(c);
+        Number = Number * 16 + static_cast<uint32_t>(IsDigit(c) ? c - '0' : c - 'a' + 10);
+    }
+    if (Ok)
+        *pNumber = Number;
+    return Ok;
+}

@@ -1,0 +1,102 @@
+// The tool's programs and their trace messages, as tables: what each message is and how to take its
+// values apart. A new program of the package adds a row to ProgramTable and its messages to the
+// message table; the run reader and the verdict only see the identifiers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The string that precedes every message of the tool's programs on the debugger channel.
+extern const char ToolTag[];
+extern const size_t ToolTagLength;
+// The one string the setup program sends without the tag: the companion could not be started.
+extern const char CreateProcessFailed[];
+
+enum ProgramRole {
+    RoleNone,
+    RoleSetup,     // FenwarrSetup.exe: starts a run
+    RoleCompanion, // Fenwarr64.exe: started by the setup program on 64-bit Windows
+};
+
+struct ProgramKind {
+    ProgramRole Role;
+    const char* pName;
+    const char* pStartMessage; // the first message the program traces
+};
+
+// The program whose first message is `pText`, or null.
+const ProgramKind* FindProgramByStart(const char* pText, size_t Length);
+const ProgramKind* FindProgramByRole(ProgramRole Role);
+
+enum MessageId {
+    MsgNone,
+    // Start and early steps (setup run and companion)
+    MsgSetupStart,
+    MsgCompanionStart,
+    MsgNoVersion,
+    MsgMallocSysDir,
+    MsgNoSysDir,
+    MsgSysPath,
+    MsgMallocSourceDir,
+    MsgMajor,
+    MsgMinor,
+    MsgOtherOs,
+    MsgPlatform,
+    // Co-installer copy
+    MsgMallocExisting,
+    MsgExistingTooLong,
+    MsgExisting,
+    MsgMallocSysPath,
+    MsgNoSysPath,
+    MsgMallocNew,
+    MsgNewTooLong,
+    MsgNew,
+    MsgCopyFailed,
+    MsgCoInstallFailed,
+    // INF staging
+    MsgMallocFullName,
+    MsgFullNameTooLong,
+    MsgFullName,
+    MsgInfFailed,
+    MsgInfStaged,
+    // Devices and refresh
+    MsgMallocDriver,
+    MsgFound,
+    MsgDriverKept,
+    MsgRemoved,
+    MsgRemoveFailed,
+    MsgDriverUnreadable,
+    MsgRootNotFound,
+    MsgRefresh,
+    // Hand-off to the companion
+    MsgHandoff,
+    MsgTransfNull,
+    MsgModulePath,
+    MsgCompanionTooLong,
+    MsgCompanionPath,
+    MsgOpenAp,
+    MsgOpenModule,
+    MsgOpenPath,
+    MsgOpenCommand,
+};
+
+// A value taken from a message: the text a conversion matched.
+struct MessageValue {
+    const char* p;
+    size_t Length;
+};
+
+struct MessageMatch {
+    MessageId Id;
+    bool Cut; // the message reached the formatter's 1024-character limit and lost its end
+    MessageValue Values[2];
+};
+
+// Which message `pText` is (MsgNone when none), with its values. `pText` must stay alive while the
+// values are used.
+bool MatchToolMessage(const char* pText, size_t Length, MessageMatch* pMatch);
+
+// A %d value as the tool printed it (a DWORD through %d may be negative), or false.
+bool ValueAsDecimal(const MessageValue& Value, uint32_t* pNumber);
+// A %x value (lower-case hex without 0x), or false.
+bool ValueAsHex(const MessageValue& Value, uint32_t* pNumber);
