@@ -177,6 +177,7 @@ expect_tail() {
 fw_use_program FenwarrUninstall.exe
 # shellcheck disable=SC2119
 fw_run
+cp "$FW_DIR/trace.raw" "$FW_DIR/uninstall-first.raw"
 fw_assert_exit 1
 sort_store_records
 fw_expect_reset
