@@ -12,13 +12,7 @@ int CompanionMain() {
     char* pSourceDir = NULL;
 
     TraceMsg("Setup Device, 64bit companion\n", 0, 0);
-    pSysDir = GetSystemDir();
-    if (pSysDir == NULL) {
-        Result = 0;
-        goto Cleanup;
-    }
-    pSourceDir = AllocSourceDir();
-    if (pSourceDir == NULL) {
+    if (!OpenRunBuffers(&pSysDir, &pSourceDir)) {
         Result = 0;
         goto Cleanup;
     }
@@ -30,9 +24,6 @@ int CompanionMain() {
     RefreshDevNode();
 
 Cleanup:
-    if (pSourceDir != NULL)
-        free(pSourceDir);
-    if (pSysDir != NULL)
-        free(pSysDir);
+    CloseRunBuffers(pSysDir, pSourceDir);
     return Result;
 }

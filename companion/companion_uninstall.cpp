@@ -11,13 +11,7 @@ int CompanionUninstallMain() {
     char* pSourceDir = NULL;
 
     TraceMsg("Uninstall Device, 64bit companion\n", 0, 0);
-    pSysDir = GetSystemDir();
-    if (pSysDir == NULL) {
-        Result = 0;
-        goto Cleanup;
-    }
-    pSourceDir = AllocSourceDir();
-    if (pSourceDir == NULL) {
+    if (!OpenRunBuffers(&pSysDir, &pSourceDir)) {
         Result = 0;
         goto Cleanup;
     }
@@ -26,9 +20,6 @@ int CompanionUninstallMain() {
     UninstallSteps(pSysDir, pSourceDir);
 
 Cleanup:
-    if (pSourceDir != NULL)
-        free(pSourceDir);
-    if (pSysDir != NULL)
-        free(pSysDir);
+    CloseRunBuffers(pSysDir, pSourceDir);
     return Result;
 }

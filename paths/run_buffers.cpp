@@ -32,3 +32,19 @@ char* AllocSourceDir() {
     memset(pSourceDir, 0, MAX_PATH);
     return pSourceDir;
 }
+
+int OpenRunBuffers(char** ppSysDir, char** ppSourceDir) {
+    *ppSourceDir = NULL;
+    *ppSysDir = GetSystemDir();
+    if (*ppSysDir == NULL)
+        return 0;
+    *ppSourceDir = AllocSourceDir();
+    return *ppSourceDir != NULL;
+}
+
+void CloseRunBuffers(char* pSysDir, char* pSourceDir) {
+    if (pSourceDir != NULL)
+        free(pSourceDir);
+    if (pSysDir != NULL)
+        free(pSysDir);
+}

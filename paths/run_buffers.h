@@ -10,3 +10,10 @@ char* GetSystemDir();
 
 // A zero-filled MAX_PATH heap buffer for the source directory; null after tracing the failure.
 char* AllocSourceDir();
+
+// Both buffers of a run, the system directory first. Returns 1 when both are there; 0 after tracing
+// what failed, with each pointer holding what was had (null or a buffer): CloseRunBuffers frees it.
+int OpenRunBuffers(char** ppSysDir, char** ppSourceDir);
+
+// Frees what OpenRunBuffers gave; either may be null.
+void CloseRunBuffers(char* pSysDir, char* pSourceDir);

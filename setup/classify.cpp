@@ -58,3 +58,12 @@ void ClassifyPlatform(DWORD dwMajor, DWORD dwMinor, const char** ppInstallFolder
         *ppSubFolder = SubFolder32;
     }
 }
+
+void PickPackageHalf(const OSVERSIONINFOA* pVerInf, char Drive, char* pSourceDir) {
+    const char* pInstallFolder = NULL;
+    const char* pSubFolder = NULL;
+    TraceMsg("VerInf.dwMajorVersion: %d", pVerInf->dwMajorVersion, 0);
+    TraceMsg("VerInf.dwMinorVersion: %d", pVerInf->dwMinorVersion, 0);
+    ClassifyPlatform(pVerInf->dwMajorVersion, pVerInf->dwMinorVersion, &pInstallFolder, &pSubFolder);
+    wsprintfA(pSourceDir, "%c:%s%s", Drive, pInstallFolder, pSubFolder);
+}

@@ -19,3 +19,7 @@ int CheckWow64();
 // host and yields the install folder and platform sub-folder (both constants, each with a leading
 // backslash and no drive).
 void ClassifyPlatform(DWORD dwMajor, DWORD dwMinor, const char** ppInstallFolder, const char** ppSubFolder);
+
+// Traces the version numbers, classifies the platform and writes the package half's folder on drive
+// Drive into pSourceDir (MAX_PATH bytes; the folder is always far shorter).
+void PickPackageHalf(const OSVERSIONINFOA* pVerInf, char Drive, char* pSourceDir);

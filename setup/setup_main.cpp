@@ -16,8 +16,6 @@ int SetupMain(int argc, char** argv, char** envp) {
     int Result = 1;
     char* pSysDir = NULL;
     char* pSourceDir = NULL;
-    const char* pInstallFolder = NULL;
-    const char* pSubFolder = NULL;
     OSVERSIONINFOA VerInf;
     memset(&VerInf, 0, sizeof(VerInf));
     VerInf.dwOSVersionInfoSize = sizeof(VerInf);
@@ -29,24 +27,12 @@ int SetupMain(int argc, char** argv, char** envp) {
         goto Cleanup;
     }
 
-    pSysDir = GetSystemDir();
-    if (pSysDir == NULL) {
+    if (!OpenRunBuffers(&pSysDir, &pSourceDir)) {
         Result = 0;
         goto Cleanup;
     }
     SystemDriveLetter = pSysDir[0];
-
-    pSourceDir = AllocSourceDir();
-    if (pSourceDir == NULL) {
-        Result = 0;
-        goto Cleanup;
-    }
-
-    TraceMsg("VerInf.dwMajorVersion: %d", VerInf.dwMajorVersion, 0);
-    TraceMsg("VerInf.dwMinorVersion: %d", VerInf.dwMinorVersion, 0);
-    ClassifyPlatform(VerInf.dwMajorVersion, VerInf.dwMinorVersion, &pInstallFolder, &pSubFolder);
-    // Constant parts: always far shorter than MAX_PATH.
-    wsprintfA(pSourceDir, "%c:%s%s", SystemDriveLetter, pInstallFolder, pSubFolder);
+    PickPackageHalf(&VerInf, SystemDriveLetter, pSourceDir);
 
     // Co-installers first, all INF files next, and only then the devices or the companion.
     CopyCoInstallers(pSourceDir);
@@ -59,9 +45,6 @@ int SetupMain(int argc, char** argv, char** envp) {
     }
 
 Cleanup:
-    if (pSourceDir != NULL)
-        free(pSourceDir);
-    if (pSysDir != NULL)
-        free(pSysDir);
+    CloseRunBuffers(pSysDir, pSourceDir);
     return Result;
 }

@@ -8,8 +8,6 @@ int UninstallMain() {
     int Result = 1;
     char* pSysDir = NULL;
     char* pSourceDir = NULL;
-    const char* pInstallFolder = NULL;
-    const char* pSubFolder = NULL;
     OSVERSIONINFOA VerInf;
     memset(&VerInf, 0, sizeof(VerInf));
     VerInf.dwOSVersionInfoSize = sizeof(VerInf);
@@ -20,22 +18,12 @@ int UninstallMain() {
         Result = 0;
         goto Cleanup;
     }
-    pSysDir = GetSystemDir();
-    if (pSysDir == NULL) {
+    if (!OpenRunBuffers(&pSysDir, &pSourceDir)) {
         Result = 0;
         goto Cleanup;
     }
-    pSourceDir = AllocSourceDir();
-    if (pSourceDir == NULL) {
-        Result = 0;
-        goto Cleanup;
-    }
-
-    TraceMsg("VerInf.dwMajorVersion: %d", VerInf.dwMajorVersion, 0);
-    TraceMsg("VerInf.dwMinorVersion: %d", VerInf.dwMinorVersion, 0);
     // The half of the package that the setup run installed here.
-    ClassifyPlatform(VerInf.dwMajorVersion, VerInf.dwMinorVersion, &pInstallFolder, &pSubFolder);
-    wsprintfA(pSourceDir, "%c:%s%s", pSysDir[0], pInstallFolder, pSubFolder);
+    PickPackageHalf(&VerInf, pSysDir[0], pSourceDir);
 
     // A 32-bit process cannot remove devices on 64-bit Windows: the companion does all of it there.
     if (Is64BitHost == 1)
@@ -44,9 +32,6 @@ int UninstallMain() {
         UninstallSteps(pSysDir, pSourceDir);
 
 Cleanup:
-    if (pSourceDir != NULL)
-        free(pSourceDir);
-    if (pSysDir != NULL)
-        free(pSysDir);
+    CloseRunBuffers(pSysDir, pSourceDir);
     return Result;
 }
