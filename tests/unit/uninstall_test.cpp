@@ -157,6 +157,15 @@ TEST_F(UninstallMainTest, ASecondRunFindsNothingToDo) {
     EXPECT_TRUE(sim::CallsTo("SetupDiCallClassInstaller").empty());
 }
 
+TEST_F(UninstallMainTest, AStoreLeftAloneIsNeverCalledNothingToDo) {
+    // A clean device tree, and no package to tell our store files by.
+    EXPECT_EQ(UninstallMain(), 1);
+    const Lines traced = Traced();
+    EXPECT_EQ(
+        Lines(traced.end() - 3, traced.end()),
+        (Lines{"No package INF to compare with, driver store left alone\n", Kept, "Refresh device node"}));
+}
+
 TEST_F(UninstallMainTest, UnderWow64TheCompanionDoesItAllWithTheWord) {
     sim::M().wow64 = TRUE;
     InstalledMachine(Win64Half);
