@@ -140,10 +140,12 @@ void CoInstallerLines(const ProcessState& P, const char* pWho, RunVerdict* pVerd
             pOut->append("FAILED: ");
             AppendFailReason(pOut, Step, false);
             pOut->append("\n");
-            Problem(pVerdict, std::string(pWho) + "co-installer " + CoInstallerNames[i] + " not copied");
+            Problem(pVerdict, std::string(*pWho ? "companion: " : "") + "co-installer " +
+                                  CoInstallerNames[i] + " not copied");
         } else if (Step.State == StepPending) {
             pOut->append("no outcome recorded (the record ends during the copy)\n");
-            Problem(pVerdict, std::string(pWho) + "co-installer " + CoInstallerNames[i] + " not confirmed");
+            Problem(pVerdict, std::string(*pWho ? "companion: " : "") + "co-installer " +
+                                  CoInstallerNames[i] + " not confirmed");
         } else {
             Missing(pVerdict, pOut, *pWho ? "the companion's co-installer copy" : "the co-installer copy");
         }
