@@ -41,7 +41,8 @@ constexpr ErrorMeaning Meanings[] = {
     {87, "ERROR_INVALID_PARAMETER", "a parameter of the call was refused"},
     {112, "ERROR_DISK_FULL", "the disk is full"},
     {122, "ERROR_INSUFFICIENT_BUFFER",
-     "the value is longer than the tool's buffer (a driver key over 512 bytes)"},
+     "the value is longer than the tool's buffer (a driver key over 512 bytes); Wine gives it for any failed "
+     "SetupCopyOEMInf, whatever the cause"},
     {123, "ERROR_INVALID_NAME", "the file name or path is not valid"},
     {126, "ERROR_MOD_NOT_FOUND", "a system library is not there"},
     {127, "ERROR_PROC_NOT_FOUND",
