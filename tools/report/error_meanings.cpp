@@ -46,7 +46,7 @@ constexpr ErrorMeaning Meanings[] = {
     {123, "ERROR_INVALID_NAME", "the file name or path is not valid"},
     {126, "ERROR_MOD_NOT_FOUND", "a system library is not there"},
     {127, "ERROR_PROC_NOT_FOUND",
-     "the function is not in this Windows' system library (SetupUninstallOEMInfA: Windows 2000 has none)"},
+     "the function is not in this Windows' system library (Windows 2000 has no SetupUninstallOEMInfA)"},
     {161, "ERROR_BAD_PATHNAME", "the path is not valid"},
     {183, "ERROR_ALREADY_EXISTS", "the file exists already"},
     {193, "ERROR_BAD_EXE_FORMAT",

@@ -339,7 +339,7 @@ void StoreLeftAloneLine(const ProcessState& P, bool Windows2000, std::string* pO
     case MsgNoStoreUninstall:
         pOut->append(Windows2000 ? "left alone, as on every Windows 2000: " : "FAILED: left alone: ");
         pOut->append("setupapi has no SetupUninstallOEMInfA (");
-        AppendError(pOut, P.StoreError, false);
+        AppendError(pOut, P.StoreError, false, false);
         pOut->append("); the package's INF files stay in ");
         pOut->append(Windows2000 ? "the INF folder\n" : "the store\n");
         *ppProblem = Windows2000 ? nullptr : "no SetupUninstallOEMInfA, driver store left alone";
