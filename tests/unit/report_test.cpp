@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(Records, Golden, testing::ValuesIn(GoldenNames()),
                          });
 
 TEST(GoldenFolder, HoldsTheRecords) {
-    EXPECT_GE(GoldenNames().size(), 9u);
+    EXPECT_GE(GoldenNames().size(), 22u);
 }
 
 // ---- Record lines ---------------------------------------------------------------------------------
@@ -204,6 +204,17 @@ TEST(ToolMessages, EachFormatTakesItsValuesApart) {
         {"Malloc failed\n", MsgMallocDriver, "", ""},
         {"Refresh device node", MsgRefresh, "", ""},
         {"Refresh device node\n", MsgNone, "", ""},
+        {"SetupDiCallClassInstaller DIF_REMOVE failed, error code: 0xe0000232\n", MsgNodeUninstallFailed,
+         "e0000232", ""},
+        {"SetupDiCallClassInstaller successful, line: 1228\n", MsgRemoved, "1228", ""},
+        {"Package INF not found, code is 2, C:\\p\\usbvcom.inf\n", MsgPackageInfMissing, "2",
+         "C:\\p\\usbvcom.inf"},
+        {"Store file name too long: C:\\W\\inf\\x.inf\n", MsgStoreNameTooLong, "C:\\W\\inf", "x.inf"},
+        {"Store file: C:\\W\\inf\\oem7.inf\n", MsgStoreFile, "C:\\W\\inf\\oem7.inf", ""},
+        {"SetupUninstallOEMInf not found, code is 127, driver store left alone\n", MsgNoStoreUninstall, "127",
+         ""},
+        {"FindFirstFile failed, code is 3, C:\\W\\inf\\*.inf\n", MsgFindFirstFailed, "3",
+         "C:\\W\\inf\\*.inf"},
         {"CopyFile failed!, code is x \n", MsgNone, "", ""},
     };
     for (const auto& c : cases) {
@@ -305,6 +316,22 @@ TEST(Runs, CompanionJoinsTheRunItFollows) {
     EXPECT_TRUE(Contains(out.report, "Run 2: 32-bit Windows\n  Setup program: FenwarrSetup.exe, pid 20"));
 }
 
+// Each companion joins the run of the program that starts it in its own mode, even when another run is
+// handing off too.
+TEST(Runs, CompanionJoinsTheRunOfItsKind) {
+    const std::string road64 = "Setup device for Windows7 64\n";
+    const Outcome out =
+        ReportOf(Msg(10, "Setup Device\n") + Msg(10, road64) + Msg(10, "Setup for 64bit OS, line: 1715") +
+                 Msg(20, "Uninstall Device\n") + Msg(20, road64) + Msg(20, "Uninstall for 64bit OS\n") +
+                 Msg(21, "Uninstall Device, 64bit companion\n") + Msg(11, "Setup Device, 64bit companion\n"));
+    EXPECT_TRUE(Contains(out.report,
+                         "Run 1: 64-bit Windows\n  Setup program: FenwarrSetup.exe, pid 10, from line 2\n"
+                         "  Companion: Fenwarr64.exe, pid 11"));
+    EXPECT_TRUE(Contains(out.report,
+                         "Run 2: uninstall, 64-bit Windows\n  Uninstaller: FenwarrUninstall.exe, pid 20, "
+                         "from line 8\n  Companion: Fenwarr64.exe, pid 21"));
+}
+
 TEST(Runs, CompanionWithoutSetupIsARunOfItsOwn) {
     const Outcome out =
         ReportOf(Msg(11, "Setup Device, 64bit companion\n") + Msg(11, "Get system dir failed!\n"));
@@ -334,6 +361,80 @@ TEST(Runs, StrangersAreCountedAndNamed) {
     EXPECT_TRUE(Contains(out.report, "Setup program untagged strings: 1 (first: \"plain string\")"));
     EXPECT_TRUE(Contains(out.report, "Tags without their message: 1"));
     EXPECT_TRUE(Contains(out.report, "Other processes: 1 string from 1 process (first: \"8: other\")"));
+}
+
+// ---- Uninstall steps -----------------------------------------------------------------------------
+
+// What each step of an uninstall run on 32-bit Windows 7 reads as, and whether it fails the run.
+TEST(UninstallRuns, EachStepOutcomeAndItsVerdict) {
+    const std::string start = Msg(7, "Uninstall Device\n") + Msg(7, "System path: C:\\W\\system32") +
+                              Msg(7, "VerInf.dwMajorVersion: 6") + Msg(7, "VerInf.dwMinorVersion: 1") +
+                              Msg(7, "Setup device for Windows7 32\n");
+    const std::string node = Msg(7, "Found! [USB\\VID_0E8D&PID_2000]\n");
+    const std::string kept = Msg(7, "Co-installers kept: shared with other drivers\n");
+    const std::string end = kept + Msg(7, "Refresh device node");
+    const struct {
+        const char* label;
+        std::string steps;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"clean machine", kept + Msg(7, "Nothing to uninstall\n") + Msg(7, "Refresh device node"),
+         ReportAllSucceeded, "Verdict: OK, nothing to uninstall: the machine was clean already"},
+        {"node and store file out",
+         node + Msg(7, "SetupDiCallClassInstaller DIF_REMOVE successful\n") +
+             Msg(7, "Store file: C:\\W\\inf\\oem7.inf\n") +
+             Msg(7, "SetupUninstallOEMInf success, oem7.inf\n") + end,
+         ReportAllSucceeded, "C:\\W\\inf\\oem7.inf: taken out by Windows"},
+        {"no device set", Msg(7, "SetupDiGetClassDevs failed, error code: 0x5\n") + end, ReportStepFailed,
+         "Devices: FAILED: the device set could not be obtained, no node was looked at: error 0x5 "
+         "ERROR_ACCESS_DENIED"},
+        {"store refused",
+         Msg(7, "Store file: C:\\W\\inf\\oem9.inf\n") +
+             Msg(7, "SetupUninstallOEMInf failed, error code: 0xe000023d\n") + end,
+         ReportStepFailed, "oem9.inf: KEPT: Windows refused to take it out: error 0xe000023d"},
+        {"store without SetupUninstallOEMInfA on Windows 7",
+         Msg(7, "SetupUninstallOEMInf not found, code is 127, driver store left alone\n") + end,
+         ReportStepFailed, "Driver store: FAILED: left alone: setupapi has no SetupUninstallOEMInfA"},
+        {"package INF path too long", Msg(7, "Package INF name too long: C:\\deep\\usbvcom.inf\n") + end,
+         ReportStepFailed, "usbvcom.inf: the path does not fit in 260 bytes: C:\\deep\\usbvcom.inf"},
+        {"store folder not made", Msg(7, "Driver store path failed, system path: C:\n") + end,
+         ReportStepFailed, "Driver store: FAILED: its folder could not be made from the system directory C:"},
+        {"store not listed", Msg(7, "FindFirstFile failed, code is 3, C:\\W\\inf\\*.inf\n") + end,
+         ReportStepFailed, "it could not be listed (C:\\W\\inf\\*.inf): error 3 ERROR_PATH_NOT_FOUND"},
+        {"listing cut", Msg(7, "FindNextFile failed, code is 21\n") + end, ReportStepFailed,
+         "Driver store listing: FAILED part way, the files after it were not looked at: error 21"},
+        {"file unread", Msg(7, "ReadFile failed, code is 23, C:\\W\\inf\\oem4.inf\n") + end, ReportStepFailed,
+         "C:\\W\\inf\\oem4.inf: not read: error 23 ERROR_CRC"},
+        {"store name too long", Msg(7, "Store file name too long: C:\\W\\inf\\long.inf\n") + end,
+         ReportStepFailed, "C:\\W\\inf\\long.inf: the path does not fit in 260 bytes"},
+        {"record ends on a store file", Msg(7, "Store file: C:\\W\\inf\\oem7.inf\n"), ReportStepFailed,
+         "oem7.inf: no outcome recorded"},
+        {"record ends after the devices", node + Msg(7, "SetupDiCallClassInstaller DIF_REMOVE successful\n"),
+         ReportStepFailed, "Driver store: not in the record"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const Outcome out = ReportOf(start + c.steps);
+        EXPECT_EQ(out.status, c.status) << out.report;
+        EXPECT_TRUE(Contains(out.report, c.says)) << out.report;
+    }
+}
+
+TEST(UninstallRuns, EarlyFailureRemovesNothing) {
+    const Outcome out = ReportOf(Msg(7, "Uninstall Device\n") + Msg(7, "Can't get system version\n"));
+    EXPECT_EQ(out.status, ReportStepFailed);
+    EXPECT_TRUE(Contains(out.report, "Run 1: uninstall, early failure"));
+    EXPECT_TRUE(Contains(out.report, "nothing was removed, exit code 0"));
+}
+
+// On 64-bit Windows a companion that cannot start is named beside the program that started it.
+TEST(UninstallRuns, MissingCompanionNamesTheUninstaller) {
+    const Outcome out = ReportOf(Msg(7, "Uninstall Device\n") + Msg(7, "Setup device for Windows7 64\n") +
+                                 Msg(7, "Uninstall for 64bit OS\n") + Msg(7, "---OpenAP---") +
+                                 Line(7, "CreateProcess failed"));
+    EXPECT_EQ(out.status, ReportStepFailed);
+    EXPECT_TRUE(Contains(out.report, "Fenwarr64.exe must sit next to FenwarrUninstall.exe"));
 }
 
 // ---- Bad input ------------------------------------------------------------------------------------

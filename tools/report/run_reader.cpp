@@ -74,6 +74,22 @@ void InitProcess(ProcessState* pProcess, ProgramRole Role, uint32_t Pid) {
     pProcess->NodeOpen = false;
     pProcess->DevicesWalked = false;
     pProcess->Refresh = RefreshNotReached;
+    pProcess->DeviceSetFailed = false;
+    pProcess->DeviceSetError = 0;
+    pProcess->StoreReached = false;
+    for (FileStep& Step : pProcess->PackageInfs)
+        Step = FileStep{StepNotReached, ReasonNone, 0, std::string()};
+    pProcess->StoreLeftAlone = MsgNone;
+    pProcess->StoreError = 0;
+    pProcess->StoreListCut = false;
+    pProcess->StoreListError = 0;
+    pProcess->StoreFileCount = 0;
+    for (size_t& Count : pProcess->StoreOutcomes)
+        Count = 0;
+    pProcess->StoreFileOpen = false;
+    pProcess->SkippedFileCount = 0;
+    pProcess->CoInstallersKept = false;
+    pProcess->NothingToUninstall = false;
     pProcess->Handoff = HandoffNotReached;
     pProcess->CompanionProcess = -1;
     pProcess->UnknownMessages = 0;
@@ -113,6 +129,121 @@ void NodeResult(ProcessState* pProcess, const Record& Rec, NodeOutcome Outcome, 
         Node.DriverKey = std::move(DriverKey);
         Node.Error = Error;
     }
+}
+
+// Uninstall: the outcome of the store file found last.
+void StoreResult(ProcessState* pProcess, const Record& Rec, StoreOutcome Outcome, uint32_t Error) {
+    if (!pProcess->StoreFileOpen) {
+        Unknown(pProcess, Rec); // an outcome without a store file before it
+        return;
+    }
+    pProcess->StoreFileOpen = false;
+    --pProcess->StoreOutcomes[StorePending];
+    ++pProcess->StoreOutcomes[Outcome];
+    if (pProcess->StoreFiles.size() == pProcess->StoreFileCount) {
+        pProcess->StoreFiles.back().Outcome = Outcome;
+        pProcess->StoreFiles.back().Error = Error;
+    }
+}
+
+void SkipFile(ProcessState* pProcess, MessageId Why, uint32_t Error, std::string Path) {
+    ++pProcess->SkippedFileCount;
+    if (pProcess->SkippedFiles.size() < MaxNodesKept)
+        pProcess->SkippedFiles.push_back(SkippedFile{Why, Error, std::move(Path)});
+}
+
+// A %d error value, 0 when it is not a number.
+uint32_t DecimalError(const MessageValue& Value) {
+    uint32_t Number = 0;
+    return ValueAsDecimal(Value, &Number) ? Number : 0;
+}
+uint32_t HexError(const MessageValue& Value) {
+    uint32_t Number = 0;
+    return ValueAsHex(Value, &Number) ? Number : 0;
+}
+
+// The uninstall steps run in a fixed order: devices, driver store, co-installers, refresh. A message of
+// one step shows that the steps before it have ended.
+void UninstallStepReached(ProcessState* pProcess, MessageId Id) {
+    pProcess->DevicesWalked = true;
+    if (Id != MsgNoDeviceSet)
+        pProcess->StoreReached = true;
+}
+
+void ApplyUninstallMessage(ProcessState* pProcess, const MessageMatch& Match, const Record& Rec) {
+    const MessageValue& V0 = Match.Values[0];
+    const MessageValue& V1 = Match.Values[1];
+    switch (Match.Id) {
+    case MsgUninstallHandoff:
+        pProcess->Handoff = HandoffBegun;
+        return;
+    case MsgNodeUninstalled:
+        NodeResult(pProcess, Rec, NodeUninstalled, std::string(), 0);
+        return;
+    case MsgNodeUninstallFailed:
+        NodeResult(pProcess, Rec, NodeUninstallFailed, std::string(), HexError(V0));
+        return;
+    case MsgNoDeviceSet:
+        pProcess->DeviceSetFailed = true;
+        pProcess->DeviceSetError = HexError(V0);
+        break;
+    case MsgNoStoreUninstall:
+    case MsgNoPackageInf:
+    case MsgStorePathFailed:
+    case MsgFindFirstFailed:
+        pProcess->StoreLeftAlone = Match.Id;
+        pProcess->StoreError =
+            Match.Id == MsgNoStoreUninstall || Match.Id == MsgFindFirstFailed ? DecimalError(V0) : 0;
+        pProcess->StoreDetail = ValueText(Match.Id == MsgFindFirstFailed ? V1 : V0);
+        break;
+    case MsgFindNextFailed:
+        pProcess->StoreListCut = true;
+        pProcess->StoreListError = DecimalError(V0);
+        break;
+    case MsgPackageInfTooLong:
+    case MsgPackageInfMissing: {
+        const int Index = NameIndex(V1, InfNames, InfCount);
+        if (Index < 0) {
+            Unknown(pProcess, Rec);
+        } else if (Match.Id == MsgPackageInfTooLong) {
+            pProcess->PackageInfs[Index] =
+                FileStep{StepFailed, ReasonTooLong, 0, ValueText(V0) + "\\" + ValueText(V1)};
+        } else {
+            pProcess->PackageInfs[Index] = FileStep{StepFailed, ReasonError, DecimalError(V0), ValueText(V1)};
+        }
+        break;
+    }
+    case MsgStoreNameTooLong:
+        SkipFile(pProcess, Match.Id, 0, ValueText(V0) + "\\" + ValueText(V1));
+        break;
+    case MsgOpenFailed:
+    case MsgReadFailed:
+        SkipFile(pProcess, Match.Id, DecimalError(V0), ValueText(V1));
+        break;
+    case MsgStoreFile:
+        ++pProcess->StoreFileCount;
+        ++pProcess->StoreOutcomes[StorePending];
+        pProcess->StoreFileOpen = true;
+        if (pProcess->StoreFiles.size() < MaxNodesKept)
+            pProcess->StoreFiles.push_back(StoreFile{ValueText(V0), StorePending, 0});
+        break;
+    case MsgStoreRemoved:
+        StoreResult(pProcess, Rec, StoreRemoved, 0);
+        break;
+    case MsgStoreRefused:
+        StoreResult(pProcess, Rec, StoreRefused, HexError(V0));
+        break;
+    case MsgCoInstallersKept:
+        pProcess->CoInstallersKept = true;
+        break;
+    case MsgNothingToUninstall:
+        pProcess->NothingToUninstall = true;
+        break;
+    default:
+        Unknown(pProcess, Rec);
+        return;
+    }
+    UninstallStepReached(pProcess, Match.Id);
 }
 
 void ApplyMessage(ProcessState* pProcess, const MessageMatch& Match, const Record& Rec) {
@@ -279,12 +410,10 @@ void ApplyMessage(ProcessState* pProcess, const MessageMatch& Match, const Recor
                    ValueAsDecimal(V0, &Number) ? Number : 0);
         break;
     case MsgRootNotFound:
-        pProcess->Refresh = RefreshRootNotFound;
-        pProcess->DevicesWalked = true;
-        break;
     case MsgRefresh:
-        pProcess->Refresh = RefreshRequested;
+        pProcess->Refresh = Match.Id == MsgRefresh ? RefreshRequested : RefreshRootNotFound;
         pProcess->DevicesWalked = true;
+        pProcess->StoreReached = true;
         break;
 
     case MsgHandoff:
@@ -313,8 +442,8 @@ void ApplyMessage(ProcessState* pProcess, const MessageMatch& Match, const Recor
     case MsgOpenCommand:
         break;
 
-    default: // a start message is handled by the caller; anything else is not the tool's
-        Unknown(pProcess, Rec);
+    default: // the uninstall steps, or (a start message being the caller's) not the tool's
+        ApplyUninstallMessage(pProcess, Match, Rec);
         break;
     }
 }
@@ -328,7 +457,7 @@ void NoteTime(ProcessState* pProcess, const Record& Rec) {
     }
 }
 
-// A program's first message: a new process, and for the setup program a new run.
+// A program's first message: a new process, and for the setup program or the uninstaller a new run.
 void StartProcess(ReportState* pState, PidSlot* pSlot, const ProgramKind& Kind, const Record& Rec) {
     if (pState->Processes.size() >= MaxProcesses) {
         ++pState->DroppedProcesses;
@@ -344,22 +473,23 @@ void StartProcess(ReportState* pState, PidSlot* pSlot, const ProgramKind& Kind, 
     NoteTime(&Process, Rec);
     pSlot->Process = Index;
 
-    if (Kind.Role == RoleCompanion) {
-        // The latest run whose setup program is starting a companion and has none yet.
+    if (Kind.StartedBy != RoleNone) {
+        // The latest run of the program that starts it, handing off and without a companion yet.
         for (size_t i = pState->Runs.size(); i-- > 0;) {
             Run& Candidate = pState->Runs[i];
-            if (Candidate.Setup < 0 || Candidate.Companion >= 0)
+            if (Candidate.Starter < 0 || Candidate.Companion >= 0)
                 continue;
-            ProcessState& Setup = pState->Processes[Candidate.Setup];
-            if (Setup.Handoff == HandoffBegun || Setup.Handoff == HandoffStarting) {
+            ProcessState& Starter = pState->Processes[Candidate.Starter];
+            if (Starter.Role == Kind.StartedBy &&
+                (Starter.Handoff == HandoffBegun || Starter.Handoff == HandoffStarting)) {
                 Candidate.Companion = Index;
-                Setup.CompanionProcess = Index;
+                Starter.CompanionProcess = Index;
                 return;
             }
         }
-        pState->Runs.push_back(Run{-1, Index});
+        pState->Runs.push_back(Run{-1, Index, Kind.Uninstall});
     } else {
-        pState->Runs.push_back(Run{Index, -1});
+        pState->Runs.push_back(Run{Index, -1, Kind.Uninstall});
     }
 }
 

@@ -1,6 +1,7 @@
 // Reads a dbgmon record file and assembles what the tool's programs did: each program's messages
 // (the tag record, then the message record of the same process), grouped into runs. A run starts
-// at the setup program's first message; the companion joins the run whose hand-off it follows.
+// at the first message of the setup program or of the uninstaller; the companion joins the run of
+// the same kind whose hand-off it follows.
 #pragma once
 
 #include "tools/report/record.h"
@@ -49,6 +50,8 @@ enum NodeOutcome {
     NodeRemoveFailed,     // had no driver, removal failed
     NodeKept,             // has a driver: kept, by design
     NodeDriverUnreadable, // its driver value could not be read: kept
+    NodeUninstalled,      // uninstall: removed, driver or none
+    NodeUninstallFailed,  // uninstall: its removal failed
     NodeOutcomeCount,
 };
 
@@ -59,9 +62,25 @@ struct DeviceNode {
     uint32_t Error;
 };
 
+// Uninstall: a store file that is a byte copy of a package INF, and what Windows did with it.
+enum StoreOutcome { StorePending, StoreRemoved, StoreRefused, StoreOutcomeCount };
+
+struct StoreFile {
+    std::string Path;
+    StoreOutcome Outcome;
+    uint32_t Error;
+};
+
+// Uninstall: a file the store step could not read or name, skipped.
+struct SkippedFile {
+    MessageId Why; // MsgOpenFailed, MsgReadFailed or MsgStoreNameTooLong
+    uint32_t Error;
+    std::string Path;
+};
+
 enum HandoffState {
     HandoffNotReached,
-    HandoffBegun,       // "Setup for 64bit OS"
+    HandoffBegun,       // "Setup for 64bit OS" or "Uninstall for 64bit OS"
     HandoffModuleNull,  // the module path buffer was null
     HandoffPathTooLong, // the companion's full path does not fit
     HandoffStarting,    // about to start the companion
@@ -106,6 +125,25 @@ struct ProcessState {
 
     RefreshState Refresh;
 
+    // Uninstall.
+    bool DeviceSetFailed; // no device set: no node was looked at
+    uint32_t DeviceSetError;
+    bool StoreReached;              // a message of the store step, or of a later step
+    FileStep PackageInfs[InfCount]; // StepFailed for one that is missing or too long
+    MessageId StoreLeftAlone;       // why the store was not walked, or MsgNone
+    uint32_t StoreError;            // the error that came with it
+    std::string StoreDetail;        // the path that came with it
+    bool StoreListCut;              // the listing ended on an error part way
+    uint32_t StoreListError;
+    std::vector<StoreFile> StoreFiles; // the first MaxNodesKept
+    size_t StoreFileCount;
+    size_t StoreOutcomes[StoreOutcomeCount];
+    bool StoreFileOpen;                    // the store file found last has no outcome yet
+    std::vector<SkippedFile> SkippedFiles; // the first MaxNodesKept
+    size_t SkippedFileCount;
+    bool CoInstallersKept;
+    bool NothingToUninstall;
+
     HandoffState Handoff;
     std::string ModulePath;
     std::string CompanionPath;
@@ -119,8 +157,9 @@ struct ProcessState {
 };
 
 struct Run {
-    int Setup;     // process index, -1 when the record holds only the companion
+    int Starter;   // the setup program's or the uninstaller's process index, -1 for a companion alone
     int Companion; // process index, -1 for none
+    bool Uninstall;
 };
 
 // Per process id: the process it belongs to now, and whether its last record was the tag.

@@ -12,8 +12,11 @@ namespace {
 enum { FormatterLimit = 1024 };
 
 constexpr ProgramKind ProgramTable[] = {
-    {RoleSetup, "FenwarrSetup.exe", "Setup Device\n"},
-    {RoleCompanion, "Fenwarr64.exe", "Setup Device, 64bit companion\n"},
+    {RoleSetup, "FenwarrSetup.exe", "Setup Device\n", RoleNone, false, "Setup program: "},
+    {RoleCompanion, "Fenwarr64.exe", "Setup Device, 64bit companion\n", RoleSetup, false, "Companion: "},
+    {RoleUninstall, "FenwarrUninstall.exe", "Uninstall Device\n", RoleNone, true, "Uninstaller: "},
+    {RoleUninstallCompanion, "Fenwarr64.exe", "Uninstall Device, 64bit companion\n", RoleUninstall, true,
+     "Companion: "},
 };
 
 struct MessageFormat {
@@ -66,6 +69,27 @@ constexpr MessageFormat MessageTable[] = {
     {MsgOpenModule, "pModule: %s\n"},
     {MsgOpenPath, "pPath: %s\n"},
     {MsgOpenCommand, "pCommand: %s\n"},
+    {MsgUninstallStart, "Uninstall Device\n"},
+    {MsgUninstallCompanionStart, "Uninstall Device, 64bit companion\n"},
+    {MsgUninstallHandoff, "Uninstall for 64bit OS\n"},
+    {MsgNodeUninstalled, "SetupDiCallClassInstaller DIF_REMOVE successful\n"},
+    {MsgNodeUninstallFailed, "SetupDiCallClassInstaller DIF_REMOVE failed, error code: 0x%x\n"},
+    {MsgNoDeviceSet, "SetupDiGetClassDevs failed, error code: 0x%x\n"},
+    {MsgNoStoreUninstall, "SetupUninstallOEMInf not found, code is %d, driver store left alone\n"},
+    {MsgPackageInfTooLong, "Package INF name too long: %s\\%s\n"},
+    {MsgPackageInfMissing, "Package INF not found, code is %d, %s\n"},
+    {MsgNoPackageInf, "No package INF to compare with, driver store left alone\n"},
+    {MsgStorePathFailed, "Driver store path failed, system path: %s\n"},
+    {MsgFindFirstFailed, "FindFirstFile failed, code is %d, %s\n"},
+    {MsgFindNextFailed, "FindNextFile failed, code is %d\n"},
+    {MsgStoreNameTooLong, "Store file name too long: %s\\%s\n"},
+    {MsgOpenFailed, "CreateFile failed, code is %d, %s\n"},
+    {MsgReadFailed, "ReadFile failed, code is %d, %s\n"},
+    {MsgStoreFile, "Store file: %s\n"},
+    {MsgStoreRemoved, "SetupUninstallOEMInf success, %s\n"},
+    {MsgStoreRefused, "SetupUninstallOEMInf failed, error code: 0x%x\n"},
+    {MsgCoInstallersKept, "Co-installers kept: shared with other drivers\n"},
+    {MsgNothingToUninstall, "Nothing to uninstall\n"},
 };
 
 bool IsDigit(char c) {

@@ -9,19 +9,25 @@
 // The string that precedes every message of the tool's programs on the debugger channel.
 extern const char ToolTag[];
 extern const size_t ToolTagLength;
-// The one string the setup program sends without the tag: the companion could not be started.
+// The one string the setup program and the uninstaller send without the tag: the companion could not
+// be started.
 extern const char CreateProcessFailed[];
 
 enum ProgramRole {
     RoleNone,
-    RoleSetup,     // FenwarrSetup.exe: starts a run
-    RoleCompanion, // Fenwarr64.exe: started by the setup program on 64-bit Windows
+    RoleSetup,              // FenwarrSetup.exe: starts an install run
+    RoleCompanion,          // Fenwarr64.exe: started by the setup program on 64-bit Windows
+    RoleUninstall,          // FenwarrUninstall.exe: starts an uninstall run
+    RoleUninstallCompanion, // Fenwarr64.exe /uninstall: started by the uninstaller on 64-bit Windows
 };
 
 struct ProgramKind {
     ProgramRole Role;
     const char* pName;
     const char* pStartMessage; // the first message the program traces
+    ProgramRole StartedBy;     // RoleNone: it starts a run; else it joins a run of that program
+    bool Uninstall;            // its run takes the package out again
+    const char* pLabel;        // how the report introduces it
 };
 
 // The program whose first message is `pText`, or null.
@@ -78,6 +84,30 @@ enum MessageId {
     MsgOpenModule,
     MsgOpenPath,
     MsgOpenCommand,
+    // Uninstall: start, hand-off, devices
+    MsgUninstallStart,
+    MsgUninstallCompanionStart,
+    MsgUninstallHandoff,
+    MsgNodeUninstalled,
+    MsgNodeUninstallFailed,
+    MsgNoDeviceSet,
+    // Uninstall: the driver store
+    MsgNoStoreUninstall,
+    MsgPackageInfTooLong,
+    MsgPackageInfMissing,
+    MsgNoPackageInf,
+    MsgStorePathFailed,
+    MsgFindFirstFailed,
+    MsgFindNextFailed,
+    MsgStoreNameTooLong,
+    MsgOpenFailed,
+    MsgReadFailed,
+    MsgStoreFile,
+    MsgStoreRemoved,
+    MsgStoreRefused,
+    // Uninstall: the end
+    MsgCoInstallersKept,
+    MsgNothingToUninstall,
 };
 
 // A value taken from a message: the text a conversion matched.

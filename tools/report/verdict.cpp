@@ -53,8 +53,9 @@ void AppendEscaped(std::string* pOut, const std::string& Text) {
     }
 }
 
-// "error 2 ERROR_FILE_NOT_FOUND: meaning", in the base the tool printed it in.
-void AppendError(std::string* pOut, uint32_t Code, bool Hex) {
+// "error 2 ERROR_FILE_NOT_FOUND: meaning", in the base the tool printed it in; without the meaning
+// when `WithMeaning` is false (a list that gave it already).
+void AppendError(std::string* pOut, uint32_t Code, bool Hex, bool WithMeaning = true) {
     pOut->append("error ");
     if (Hex) {
         AppendHex(pOut, Code);
@@ -70,7 +71,9 @@ void AppendError(std::string* pOut, uint32_t Code, bool Hex) {
     }
     const ErrorMeaning* pMeaning = FindErrorMeaning(Code);
     if (pMeaning != nullptr) {
-        pOut->append(" ").append(pMeaning->pName).append(": ").append(pMeaning->pMeaning);
+        pOut->append(" ").append(pMeaning->pName);
+        if (WithMeaning)
+            pOut->append(": ").append(pMeaning->pMeaning);
     } else {
         pOut->append(" (unknown)");
     }
@@ -83,6 +86,21 @@ struct RunVerdict {
 
 void Problem(RunVerdict* pVerdict, std::string Text) {
     pVerdict->Problems.push_back(std::move(Text));
+}
+
+// The prefix of a problem of the companion's ("" for the program that starts the run).
+std::string ProblemWho(const char* pWho) {
+    return *pWho ? "companion: " : "";
+}
+
+bool IsUninstall(const ProcessState& P) {
+    const ProgramKind* pKind = FindProgramByRole(P.Role);
+    return pKind != nullptr && pKind->Uninstall;
+}
+
+const char* ProgramName(const ProcessState& P) {
+    const ProgramKind* pKind = FindProgramByRole(P.Role);
+    return pKind != nullptr ? pKind->pName : "?";
 }
 
 void Missing(RunVerdict* pVerdict, std::string* pOut, const char* pStep) {
@@ -140,10 +158,10 @@ void CoInstallerLines(const ProcessState& P, const char* pWho, RunVerdict* pVerd
             pOut->append("FAILED: ");
             AppendFailReason(pOut, Step, false);
             pOut->append("\n");
-            Problem(pVerdict, std::string(pWho) + "co-installer " + CoInstallerNames[i] + " not copied");
+            Problem(pVerdict, ProblemWho(pWho) + "co-installer " + CoInstallerNames[i] + " not copied");
         } else if (Step.State == StepPending) {
             pOut->append("no outcome recorded (the record ends during the copy)\n");
-            Problem(pVerdict, std::string(pWho) + "co-installer " + CoInstallerNames[i] + " not confirmed");
+            Problem(pVerdict, ProblemWho(pWho) + "co-installer " + CoInstallerNames[i] + " not confirmed");
         } else {
             Missing(pVerdict, pOut, *pWho ? "the companion's co-installer copy" : "the co-installer copy");
         }
@@ -172,20 +190,47 @@ void InfLines(const ProcessState& P, RunVerdict* pVerdict, std::string* pOut) {
     }
 }
 
-void DeviceLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
-    pOut->append("  ").append(pWho).append(*pWho ? "devices: " : "Devices: ");
+// "  Devices: " or "  Companion devices: ", and the like.
+void StepLabel(std::string* pOut, const char* pWho, const char* pStep) {
+    pOut->append("  ").append(pWho);
+    if (*pWho == '\0') {
+        pOut->push_back(static_cast<char>(pStep[0] - 'a' + 'A'));
+        ++pStep;
+    }
+    pOut->append(pStep);
+}
+
+// What each node outcome reads as, in the count and on the node's own line.
+struct NodeOutcomeText {
+    const char* pCount;
+    const char* pLine;
+};
+constexpr NodeOutcomeText NodeOutcomeTexts[NodeOutcomeCount] = {
+    {"without outcome", "no outcome recorded"},
+    {"removed", "removed (it had no driver)"},
+    {"left (removal failed)", "LEFT: it has no driver but its removal failed"},
+    {"kept (driver installed)", "kept, it has a driver: "},
+    {"left (driver unreadable)", "LEFT: its driver could not be read: "},
+    {"removed", "removed"},
+    {"left (removal failed)", "LEFT: its removal failed: "},
+};
+
+void NodeLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
+    StepLabel(pOut, pWho, "devices: ");
     if (P.NodeCount == 0 && !P.DevicesWalked) {
         Missing(pVerdict, pOut, *pWho ? "the companion's device walk" : "the device walk");
         return;
     }
-    if (P.NodeCount == 0) {
+    if (P.DeviceSetFailed) {
+        pOut->append("FAILED: the device set could not be obtained, no node was looked at: ");
+        AppendError(pOut, P.DeviceSetError, true);
+        pOut->append("\n");
+        Problem(pVerdict, ProblemWho(pWho) + "device set not obtained, no node removed");
+    } else if (P.NodeCount == 0) {
         pOut->append("no node of the handset found, nothing to remove\n");
     } else {
         AppendCount(pOut, P.NodeCount, "node", "nodes");
         pOut->append(" of the handset found: ");
-        static const char* const OutcomeTexts[NodeOutcomeCount] = {
-            "without outcome", "removed", "left (removal failed)", "kept (driver installed)",
-            "left (driver unreadable)"};
         bool First = true;
         for (int o = NodeRemoved; o < NodeOutcomeCount + 1; ++o) {
             const int Outcome = o == NodeOutcomeCount ? NodePending : o; // "without outcome" last
@@ -193,7 +238,7 @@ void DeviceLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, 
                 continue;
             pOut->append(First ? "" : ", ");
             AppendNumber(pOut, P.NodeOutcomes[Outcome]);
-            pOut->append(" ").append(OutcomeTexts[Outcome]);
+            pOut->append(" ").append(NodeOutcomeTexts[Outcome].pCount);
             First = false;
         }
         pOut->append("\n");
@@ -201,35 +246,22 @@ void DeviceLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, 
     for (const DeviceNode& Node : P.Nodes) {
         pOut->append("    ");
         AppendEscaped(pOut, Node.Id);
-        pOut->append(": ");
-        switch (Node.Outcome) {
-        case NodeRemoved:
-            pOut->append("removed (it had no driver)\n");
-            break;
-        case NodeRemoveFailed:
-            pOut->append("LEFT: it has no driver but its removal failed\n");
-            break;
-        case NodeKept:
-            pOut->append("kept, it has a driver: ");
+        pOut->append(": ").append(NodeOutcomeTexts[Node.Outcome].pLine);
+        if (Node.Outcome == NodeKept)
             AppendEscaped(pOut, Node.DriverKey);
-            pOut->append("\n");
-            break;
-        case NodeDriverUnreadable:
-            pOut->append("LEFT: its driver could not be read: ");
-            AppendError(pOut, Node.Error, false);
-            pOut->append("\n");
-            break;
-        default:
-            pOut->append("no outcome recorded\n");
-            break;
-        }
+        else if (Node.Outcome == NodeDriverUnreadable || Node.Outcome == NodeUninstallFailed)
+            AppendError(pOut, Node.Error, Node.Outcome == NodeUninstallFailed);
+        pOut->append("\n");
     }
     if (P.NodeCount > P.Nodes.size()) {
         pOut->append("    ... and ");
         AppendNumber(pOut, P.NodeCount - P.Nodes.size());
         pOut->append(" more\n");
     }
-    const std::string Who = *pWho ? "companion: " : "";
+    const std::string Who = ProblemWho(pWho);
+    if (P.NodeOutcomes[NodeUninstallFailed] > 0)
+        Problem(pVerdict,
+                Who + std::to_string(P.NodeOutcomes[NodeUninstallFailed]) + " listed node(s) not removed");
     if (P.NodeOutcomes[NodeRemoveFailed] > 0)
         Problem(pVerdict,
                 Who + std::to_string(P.NodeOutcomes[NodeRemoveFailed]) + " driverless node(s) not removed");
@@ -244,8 +276,11 @@ void DeviceLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, 
         pOut->append(" listed node(s) not handled, out of memory (\"Malloc failed\")\n");
         Problem(pVerdict, Who + "node(s) skipped for lack of memory");
     }
+}
 
-    pOut->append("  ").append(pWho).append(*pWho ? "refresh: " : "Refresh: ");
+void RefreshLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
+    const std::string Who = ProblemWho(pWho);
+    StepLabel(pOut, pWho, "refresh: ");
     if (P.Refresh == RefreshRequested) {
         pOut->append("requested\n");
     } else if (P.Refresh == RefreshRootNotFound) {
@@ -258,9 +293,193 @@ void DeviceLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, 
     }
 }
 
-void ProcessHeader(const ProcessState& P, const char* pLabel, std::string* pOut) {
+void DeviceLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
+    NodeLines(P, pWho, pVerdict, pOut);
+    RefreshLines(P, pWho, pVerdict, pOut);
+}
+
+// Uninstall: the package INFs the store is compared with, when some are missing. A list of seven with
+// the same error gives its meaning once.
+void PackageInfLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
+    size_t Missed = 0;
+    for (const FileStep& Step : P.PackageInfs)
+        Missed += Step.State == StepFailed ? 1 : 0;
+    if (Missed == 0)
+        return;
+    StepLabel(pOut, pWho, "package INFs: ");
+    AppendNumber(pOut, Missed);
+    pOut->append(" of ");
+    AppendNumber(pOut, InfCount);
+    pOut->append(" NOT FOUND, no store file is compared with them\n");
+    bool Explained = false;
+    uint32_t LastError = 0;
+    for (int i = 0; i < InfCount; ++i) {
+        const FileStep& Step = P.PackageInfs[i];
+        if (Step.State != StepFailed)
+            continue;
+        pOut->append("    ");
+        if (Step.Reason == ReasonError) {
+            AppendEscaped(pOut, Step.Detail);
+            pOut->append(": ");
+            AppendError(pOut, Step.Error, false, !Explained || Step.Error != LastError);
+            Explained = true;
+            LastError = Step.Error;
+        } else {
+            pOut->append(InfNames[i]).append(": ");
+            AppendFailReason(pOut, Step, false);
+        }
+        pOut->append("\n");
+    }
+    Problem(pVerdict, ProblemWho(pWho) + std::to_string(Missed) + " package INF(s) not found");
+}
+
+// Why the store was left alone: what the engineer reads, and the verdict's words (null: not a failure).
+void StoreLeftAloneLine(const ProcessState& P, bool Windows2000, std::string* pOut, const char** ppProblem) {
+    switch (P.StoreLeftAlone) {
+    case MsgNoStoreUninstall:
+        pOut->append(Windows2000 ? "left alone, as on every Windows 2000: " : "FAILED: left alone: ");
+        pOut->append("setupapi has no SetupUninstallOEMInfA (");
+        AppendError(pOut, P.StoreError, false, false);
+        pOut->append("); the package's INF files stay in ");
+        pOut->append(Windows2000 ? "the INF folder\n" : "the store\n");
+        *ppProblem = Windows2000 ? nullptr : "no SetupUninstallOEMInfA, driver store left alone";
+        break;
+    case MsgNoPackageInf:
+        pOut->append("LEFT ALONE: none of the package's INF files is there to compare with, so no store "
+                     "file can be shown to be ours\n");
+        *ppProblem = "driver store left alone: no package INF to compare with";
+        break;
+    case MsgStorePathFailed:
+        pOut->append("FAILED: its folder could not be made from the system directory ");
+        AppendEscaped(pOut, P.StoreDetail);
+        pOut->append("; left alone\n");
+        *ppProblem = "driver store path failed, store left alone";
+        break;
+    default: // MsgFindFirstFailed
+        pOut->append("FAILED: it could not be listed (");
+        AppendEscaped(pOut, P.StoreDetail);
+        pOut->append("): ");
+        AppendError(pOut, P.StoreError, false);
+        pOut->append("\n");
+        *ppProblem = "driver store not listed";
+        break;
+    }
+}
+
+void StoreFileLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
+    if (P.StoreFileCount == 0) {
+        pOut->append("no file of ours found\n");
+    } else {
+        AppendCount(pOut, P.StoreFileCount, "file", "files");
+        pOut->append(" of ours found: ");
+        static const char* const CountTexts[StoreOutcomeCount] = {"without outcome", "taken out",
+                                                                  "kept by Windows"};
+        bool First = true;
+        for (int o = StoreRemoved; o <= StoreOutcomeCount; ++o) {
+            const int Outcome = o == StoreOutcomeCount ? StorePending : o; // "without outcome" last
+            if (P.StoreOutcomes[Outcome] == 0)
+                continue;
+            pOut->append(First ? "" : ", ");
+            AppendNumber(pOut, P.StoreOutcomes[Outcome]);
+            pOut->append(" ").append(CountTexts[Outcome]);
+            First = false;
+        }
+        pOut->append("\n");
+    }
+    for (const StoreFile& File : P.StoreFiles) {
+        pOut->append("    ");
+        AppendEscaped(pOut, File.Path);
+        if (File.Outcome == StoreRemoved) {
+            pOut->append(": taken out by Windows\n");
+        } else if (File.Outcome == StoreRefused) {
+            pOut->append(": KEPT: Windows refused to take it out: ");
+            AppendError(pOut, File.Error, true);
+            pOut->append("\n");
+        } else {
+            pOut->append(": no outcome recorded\n");
+        }
+    }
+    if (P.StoreFileCount > P.StoreFiles.size()) {
+        pOut->append("    ... and ");
+        AppendNumber(pOut, P.StoreFileCount - P.StoreFiles.size());
+        pOut->append(" more\n");
+    }
+    const std::string Who = ProblemWho(pWho);
+    if (P.StoreOutcomes[StoreRefused] > 0)
+        Problem(pVerdict,
+                Who + std::to_string(P.StoreOutcomes[StoreRefused]) + " store file(s) kept by Windows");
+    if (P.StoreOutcomes[StorePending] > 0)
+        Problem(pVerdict, Who + "a store file without outcome");
+    if (P.StoreListCut) {
+        StepLabel(pOut, pWho, "driver store listing: ");
+        pOut->append("FAILED part way, the files after it were not looked at: ");
+        AppendError(pOut, P.StoreListError, false);
+        pOut->append("\n");
+        Problem(pVerdict, Who + "driver store listed only in part");
+    }
+}
+
+// Files the store step could not read or name: never removed, whoever they belong to.
+void SkippedFileLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
+    if (P.SkippedFileCount == 0)
+        return;
+    StepLabel(pOut, pWho, "files skipped: ");
+    AppendNumber(pOut, P.SkippedFileCount);
+    pOut->append(" could not be read or named; a store file among them stays\n");
+    for (const SkippedFile& File : P.SkippedFiles) {
+        pOut->append("    ");
+        AppendEscaped(pOut, File.Path);
+        if (File.Why == MsgStoreNameTooLong) {
+            pOut->append(": the path does not fit in 260 bytes\n");
+            continue;
+        }
+        pOut->append(File.Why == MsgOpenFailed ? ": not opened: " : ": not read: ");
+        AppendError(pOut, File.Error, false);
+        pOut->append("\n");
+    }
+    if (P.SkippedFileCount > P.SkippedFiles.size()) {
+        pOut->append("    ... and ");
+        AppendNumber(pOut, P.SkippedFileCount - P.SkippedFiles.size());
+        pOut->append(" more\n");
+    }
+    Problem(pVerdict, ProblemWho(pWho) + std::to_string(P.SkippedFileCount) + " file(s) skipped unread");
+}
+
+// The uninstall steps, in the process that did them: devices, driver store, co-installers, refresh.
+void UninstallStepLines(const ProcessState& P, const char* pWho, bool Windows2000, RunVerdict* pVerdict,
+                        std::string* pOut) {
+    NodeLines(P, pWho, pVerdict, pOut);
+    PackageInfLines(P, pWho, pVerdict, pOut);
+    StepLabel(pOut, pWho, "driver store: ");
+    if (P.StoreLeftAlone != MsgNone) {
+        const char* pProblem = nullptr;
+        StoreLeftAloneLine(P, Windows2000, pOut, &pProblem);
+        if (pProblem != nullptr)
+            Problem(pVerdict, ProblemWho(pWho) + pProblem);
+    } else if (!P.StoreReached) {
+        Missing(pVerdict, pOut, *pWho ? "the companion's driver store step" : "the driver store step");
+    } else {
+        StoreFileLines(P, pWho, pVerdict, pOut);
+    }
+    SkippedFileLines(P, pWho, pVerdict, pOut);
+    StepLabel(pOut, pWho, "co-installers: ");
+    if (P.CoInstallersKept) {
+        pOut->append("kept in the system directory on purpose: other drivers' installs share them\n");
+    } else {
+        Missing(pVerdict, pOut, *pWho ? "the companion's co-installer step" : "the co-installer step");
+    }
+    if (P.NothingToUninstall) {
+        pOut->append("  ").append(*pWho ? "Companion: n" : "N");
+        pOut->append(
+            "othing to uninstall: neither a listed node nor a store file of ours was found, the machine "
+            "is clean\n");
+    }
+    RefreshLines(P, pWho, pVerdict, pOut);
+}
+
+void ProcessHeader(const ProcessState& P, std::string* pOut) {
     const ProgramKind* pKind = FindProgramByRole(P.Role);
-    pOut->append("  ").append(pLabel).append(pKind != nullptr ? pKind->pName : "?").append(", pid ");
+    pOut->append("  ").append(pKind != nullptr ? pKind->pLabel : "").append(ProgramName(P)).append(", pid ");
     AppendNumber(pOut, P.Pid);
     pOut->append(", from line ");
     AppendNumber(pOut, P.FirstLine);
@@ -307,8 +526,10 @@ bool EarlyLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, s
         return true;
     pOut->append("  ").append(pWho).append(*pWho ? "early failure: " : "Early failure: ");
     pOut->append(EarlyFailureMeaning(P.EarlyFailure));
-    pOut->append("; nothing was installed, exit code 0\n");
-    Problem(pVerdict, std::string(pWho) + "early failure, nothing installed");
+    pOut->append(IsUninstall(P) ? "; nothing was removed, exit code 0\n"
+                                : "; nothing was installed, exit code 0\n");
+    Problem(pVerdict, ProblemWho(pWho) + (IsUninstall(P) ? "early failure, nothing removed"
+                                                         : "early failure, nothing installed"));
     return false;
 }
 
@@ -322,8 +543,12 @@ void CompanionLines(const ProcessState& C, RunVerdict* pVerdict, std::string* pO
     }
     AppendEscaped(pOut, C.SysPath);
     pOut->append("\n");
-    CoInstallerLines(C, "Companion ", pVerdict, pOut);
-    DeviceLines(C, "Companion ", pVerdict, pOut);
+    if (IsUninstall(C)) {
+        UninstallStepLines(C, "Companion ", false, pVerdict, pOut);
+    } else {
+        CoInstallerLines(C, "Companion ", pVerdict, pOut);
+        DeviceLines(C, "Companion ", pVerdict, pOut);
+    }
 }
 
 void HandoffLines(const ReportState& State, const ProcessState& S, RunVerdict* pVerdict, std::string* pOut) {
@@ -341,9 +566,10 @@ void HandoffLines(const ReportState& State, const ProcessState& S, RunVerdict* p
         break;
     case HandoffStartFailed:
         AppendEscaped(pOut, Path);
-        pOut->append(
-            ": FAILED: it could not be started (\"CreateProcess failed\"); Fenwarr64.exe must sit next to "
-            "FenwarrSetup.exe\n");
+        pOut->append(": FAILED: it could not be started (\"CreateProcess failed\"); Fenwarr64.exe must sit "
+                     "next to ")
+            .append(ProgramName(S))
+            .append("\n");
         Problem(pVerdict, "companion Fenwarr64.exe not started");
         break;
     default:
@@ -362,13 +588,12 @@ void HandoffLines(const ReportState& State, const ProcessState& S, RunVerdict* p
     }
 }
 
-void SetupLines(const ReportState& State, const ProcessState& S, RunVerdict* pVerdict, std::string* pOut) {
-    if (!EarlyLines(S, "", pVerdict, pOut))
-        return;
+// The road the starting program took. False when the record does not reach it.
+bool RoadLine(const ProcessState& S, RunVerdict* pVerdict, std::string* pOut) {
     pOut->append("  Road: ");
     if (S.Bits == 0) {
         Missing(pVerdict, pOut, "the platform line");
-        return;
+        return false;
     }
     pOut->append(S.Bits == 64 ? "64-bit Windows, \"" : "32-bit Windows, \"")
         .append(S.PlatformLine)
@@ -383,6 +608,23 @@ void SetupLines(const ReportState& State, const ProcessState& S, RunVerdict* pVe
     pOut->append(", system directory ");
     AppendEscaped(pOut, S.SysPath);
     pOut->append("\n");
+    return true;
+}
+
+void SetupLines(const ReportState& State, const ProcessState& S, RunVerdict* pVerdict, std::string* pOut) {
+    if (!EarlyLines(S, "", pVerdict, pOut) || !RoadLine(S, pVerdict, pOut))
+        return;
+    if (IsUninstall(S)) {
+        // Windows 2000 (5.0) has no store uninstall: its INF files stay by design.
+        const bool Windows2000 = S.HasMajor && S.HasMinor && S.Major == 5 && S.Minor == 0;
+        if (S.Bits == 32)
+            UninstallStepLines(S, "", Windows2000, pVerdict, pOut);
+        else
+            HandoffLines(State, S, pVerdict, pOut);
+        if (S.Bits == 32 && S.Handoff != HandoffNotReached)
+            pOut->append("  Hand-off: traced on 32-bit Windows, where it has no place\n");
+        return;
+    }
     CoInstallerLines(S, "", pVerdict, pOut);
     InfLines(S, pVerdict, pOut);
     if (S.Bits == 32) {
@@ -396,32 +638,40 @@ void SetupLines(const ReportState& State, const ProcessState& S, RunVerdict* pVe
 
 void RunLines(const ReportState& State, size_t Index, RunVerdict* pVerdict, std::string* pOut) {
     const Run& R = State.Runs[Index];
-    const ProcessState* pSetup = R.Setup >= 0 ? &State.Processes[R.Setup] : nullptr;
+    const ProcessState* pSetup = R.Starter >= 0 ? &State.Processes[R.Starter] : nullptr;
     const ProcessState* pCompanion = R.Companion >= 0 ? &State.Processes[R.Companion] : nullptr;
     pOut->append("\nRun ");
     AppendNumber(pOut, Index + 1);
+    if (R.Uninstall)
+        pOut->append(": uninstall,");
+    pOut->append(R.Uninstall ? " " : ": ");
     if (pSetup == nullptr)
-        pOut->append(": the companion alone (no setup program before it in the record)\n");
+        pOut->append(R.Uninstall ? "the companion alone (no uninstaller before it in the record)\n"
+                                 : "the companion alone (no setup program before it in the record)\n");
     else if (pSetup->EarlyFailure != MsgNone)
-        pOut->append(": early failure\n");
+        pOut->append("early failure\n");
     else if (pSetup->Bits != 0)
-        pOut->append(pSetup->Bits == 64 ? ": 64-bit Windows\n" : ": 32-bit Windows\n");
+        pOut->append(pSetup->Bits == 64 ? "64-bit Windows\n" : "32-bit Windows\n");
     else
-        pOut->append(": road not recorded\n");
+        pOut->append("road not recorded\n");
     if (pSetup != nullptr)
-        ProcessHeader(*pSetup, "Setup program: ", pOut);
+        ProcessHeader(*pSetup, pOut);
     if (pCompanion != nullptr)
-        ProcessHeader(*pCompanion, "Companion: ", pOut);
+        ProcessHeader(*pCompanion, pOut);
     if (pSetup != nullptr) {
         SetupLines(State, *pSetup, pVerdict, pOut);
-        NoiseLines(*pSetup, "Setup program ", pOut);
+        NoiseLines(*pSetup, R.Uninstall ? "Uninstaller " : "Setup program ", pOut);
     }
     if (pCompanion != nullptr) {
         CompanionLines(*pCompanion, pVerdict, pOut);
         NoiseLines(*pCompanion, "Companion ", pOut);
     }
     pOut->append("  Verdict: ");
-    if (pVerdict->Problems.empty()) {
+    const bool Clean = (pSetup != nullptr && pSetup->NothingToUninstall) ||
+                       (pCompanion != nullptr && pCompanion->NothingToUninstall);
+    if (pVerdict->Problems.empty() && Clean) {
+        pOut->append("OK, nothing to uninstall: the machine was clean already\n");
+    } else if (pVerdict->Problems.empty()) {
         pOut->append("OK, every step succeeded\n");
     } else {
         pOut->append("FAILED: ");
@@ -492,7 +742,8 @@ ReportStatus WriteReport(const ReportState& State, const char* pName, std::strin
 
     ReportStatus Status = ReportAllSucceeded;
     if (State.Runs.empty()) {
-        pOut->append("Overall: NO RUN: the record holds no run of FenwarrSetup.exe or Fenwarr64.exe\n");
+        pOut->append("Overall: NO RUN: the record holds no run of FenwarrSetup.exe, FenwarrUninstall.exe or "
+                     "Fenwarr64.exe\n");
         Status = ReportNoRun;
     } else if (FailedRuns == 0) {
         pOut->append("Overall: OK: ");
