@@ -4,8 +4,8 @@
 #include "devices/devices.h"
 #include "handoff/handoff.h"
 #include "paths/run_buffers.h"
+#include "setup/begin_run.h"
 #include "setup/classify.h"
-#include "trace/trace.h"
 
 char SystemDriveLetter = 0;
 
@@ -16,23 +16,12 @@ int SetupMain(int argc, char** argv, char** envp) {
     int Result = 1;
     char* pSysDir = NULL;
     char* pSourceDir = NULL;
-    OSVERSIONINFOA VerInf;
-    memset(&VerInf, 0, sizeof(VerInf));
-    VerInf.dwOSVersionInfoSize = sizeof(VerInf);
 
-    TraceMsg("Setup Device\n", 0, 0);
-    if (!GetVersionExA(&VerInf)) {
-        TraceMsg("Can't get system version\n", 0, 0);
-        Result = 0;
-        goto Cleanup;
-    }
-
-    if (!OpenRunBuffers(&pSysDir, &pSourceDir)) {
+    if (!BeginRun("Setup Device\n", &pSysDir, &pSourceDir)) {
         Result = 0;
         goto Cleanup;
     }
     SystemDriveLetter = pSysDir[0];
-    PickPackageHalf(&VerInf, SystemDriveLetter, pSourceDir);
 
     // Co-installers first, all INF files next, and only then the devices or the companion.
     CopyCoInstallers(pSourceDir);

@@ -1,0 +1,23 @@
+#include "setup/begin_run.h"
+
+#include "paths/run_buffers.h"
+#include "setup/classify.h"
+#include "trace/trace.h"
+
+int BeginRun(const char* pStartMessage, char** ppSysDir, char** ppSourceDir) {
+    OSVERSIONINFOA VerInf;
+    memset(&VerInf, 0, sizeof(VerInf));
+    VerInf.dwOSVersionInfoSize = sizeof(VerInf);
+    *ppSysDir = NULL;
+    *ppSourceDir = NULL;
+
+    TraceMsg(pStartMessage, 0, 0);
+    if (!GetVersionExA(&VerInf)) {
+        TraceMsg("Can't get system version\n", 0, 0);
+        return 0;
+    }
+    if (!OpenRunBuffers(ppSysDir, ppSourceDir))
+        return 0;
+    PickPackageHalf(&VerInf, (*ppSysDir)[0], *ppSourceDir);
+    return 1;
+}
