@@ -101,7 +101,7 @@ fw_road_test() { [ "$FENWARR_WINE_I386" = no ] && [ "$FW_ARCH" = win32 ]; }
 # cannot run, with the reason; it never passes there.
 fw_require_wow64() {
   [ "$FENWARR_WINE_I386" = no ] || return 0
-  printf 'SKIPPED: %s needs the 32-bit FenwarrSetup.exe under WOW64, and %s\n' \
+  printf 'SKIPPED: %s needs the i686 program under WOW64, and %s\n' \
     "$1" "$FENWARR_WINE_I386_WHY" >&2
   exit 77
 }
