@@ -89,7 +89,8 @@ enum HandoffState {
 
 enum RefreshState { RefreshNotReached, RefreshRequested, RefreshRootNotFound };
 
-struct ProcessState {
+// Grouped by step for the reader, not packed: there is one per process.
+struct ProcessState { // NOLINT(clang-analyzer-optin.performance.Padding)
     ProgramRole Role;
     uint32_t Pid;
     size_t FirstLine;
