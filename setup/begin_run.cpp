@@ -21,3 +21,11 @@ int BeginRun(const char* pStartMessage, char** ppSysDir, char** ppSourceDir) {
     PickPackageHalf(&VerInf, (*ppSysDir)[0], *ppSourceDir);
     return 1;
 }
+
+int BeginCompanionRun(const char* pStartMessage, char** ppSysDir, char** ppSourceDir) {
+    TraceMsg(pStartMessage, 0, 0);
+    if (!OpenRunBuffers(ppSysDir, ppSourceDir))
+        return 0;
+    wsprintfA(*ppSourceDir, "%c:%s%s", (*ppSysDir)[0], InstallFolder64, SubFolder64);
+    return 1;
+}

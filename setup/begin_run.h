@@ -1,4 +1,4 @@
-// The start every 32-bit run shares, the setup run's and the uninstaller's.
+// The start every run shares: the setup run's and the uninstaller's, and the companion's in both modes.
 #pragma once
 
 // Traces pStartMessage, reads the Windows version, opens the run's two buffers (paths/run_buffers.h)
@@ -6,3 +6,8 @@
 // 0 after tracing which early step failed. Either way the caller frees the buffers with
 // CloseRunBuffers.
 int BeginRun(const char* pStartMessage, char** ppSysDir, char** ppSourceDir);
+
+// The companion's start: traces pStartMessage, opens the two buffers and writes the package's 64-bit
+// half into *ppSourceDir (the companion runs on 64-bit Windows only; no version is read). Returns and
+// leaves the buffers as BeginRun does.
+int BeginCompanionRun(const char* pStartMessage, char** ppSysDir, char** ppSourceDir);
