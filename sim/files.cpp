@@ -47,6 +47,14 @@ bool IsDir(const std::string& path) {
     return M().dirs.count(Lower(path)) != 0;
 }
 
+// Opening or copying a path that holds no file: a folder is refused, a missing file in an existing
+// folder is not found, and a missing folder is a path not found.
+DWORD NoFileError(const std::string& path) {
+    if (IsDir(path))
+        return ERROR_ACCESS_DENIED;
+    return IsDir(ParentDir(path)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
 std::string BaseName(const std::string& path) {
     return path.substr(path.find_last_of('\\') + 1);
 }
@@ -88,9 +96,7 @@ BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFai
     const std::string target = lpNewFileName;
     const File* pSource = FindFile(source);
     if (pSource == nullptr) {
-        SetLastError(IsDir(source)              ? ERROR_ACCESS_DENIED
-                     : IsDir(ParentDir(source)) ? ERROR_FILE_NOT_FOUND
-                                                : ERROR_PATH_NOT_FOUND);
+        SetLastError(NoFileError(source));
         return FALSE;
     }
     if (!IsDir(ParentDir(target))) {
@@ -181,9 +187,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     }
     const File* file = FindFile(lpFileName);
     if (file == nullptr) {
-        SetLastError(IsDir(lpFileName)              ? ERROR_ACCESS_DENIED
-                     : IsDir(ParentDir(lpFileName)) ? ERROR_FILE_NOT_FOUND
-                                                    : ERROR_PATH_NOT_FOUND);
+        SetLastError(NoFileError(lpFileName));
         return INVALID_HANDLE_VALUE;
     }
     if (file->locked) {
