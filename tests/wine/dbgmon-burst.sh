@@ -10,7 +10,7 @@ count=${1:-5000}
 dir=$FW_WIN32_DIR/tools/dbgmon arch=win32
 if [ "$FENWARR_WINE_I386" = no ]; then
   dir=$FW_WIN64_DIR/tools/dbgmon arch=win64
-  export WINELOADER=/usr/lib/wine/wine64
+  export WINELOADER=$FW_WINE64
 fi
 fw_ensure_master "$arch"
 # Its folder under the bed's run/ folder: the same file system as the master, swept like the rest.

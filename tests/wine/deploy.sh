@@ -72,8 +72,10 @@ expect_run() {
     if [ -n "$code" ]; then fw_expect_inf "$f" "$code"; else fw_expect_inf "$f"; fi
   done
   if [ "$arch" = win64 ]; then
+    # shellcheck disable=SC2119 # (no arguments: the setup run's records)
     fw_expect_handoff
     fw_expect_pid P2
+    # shellcheck disable=SC2119 # (no arguments: the setup run's records)
     fw_expect_companion_head
     expect_coinstallers
   fi

@@ -84,13 +84,16 @@ case $arch/$scenario in
     expect_devices
     ;;
   win64/road)
+    # shellcheck disable=SC2119 # (no arguments: the setup run's records)
     fw_expect_handoff
     fw_expect_pid P2
+    # shellcheck disable=SC2119 # (no arguments: the setup run's records)
     fw_expect_companion_head
     for f in "${FW_COINSTALLERS[@]}"; do fw_expect_coinstaller "$f"; done
     expect_devices
     ;;
   win64/no-companion)
+    # shellcheck disable=SC2119 # (no arguments: the setup run's records)
     fw_expect_handoff
     # CreateProcessA fails with ERROR_FILE_NOT_FOUND; the tool sends one
     # string without the tag and does nothing after it.

@@ -644,15 +644,16 @@ fw_version_numbers() {
   esac
 }
 
-# fw_expect_setup_head VERSION: the records every run starts with, up to and
-# including the platform line(s): "Setup Device", the system path, the version
-# numbers and the classification. A 32-bit process in the win64 prefix runs
-# under WOW64, so it takes the 64-bit lines.
+# fw_expect_setup_head VERSION [START]: the records every run starts with, up
+# to and including the platform line(s): the start message (default "Setup
+# Device\n"; the uninstaller's is "Uninstall Device\n"), the system path, the
+# version numbers and the classification. A 32-bit process in the win64 prefix
+# runs under WOW64, so it takes the 64-bit lines.
 fw_expect_setup_head() {
   local major minor bits=32
   read -r major minor <<<"$(fw_version_numbers "$1")"
   [ "$FW_ARCH" = win64 ] && bits=64
-  fw_expect_msg 'Setup Device\n'
+  fw_expect_msg "${2:-Setup Device\n}"
   # GetSystemDirectoryA gives C:\windows\system32 in both prefixes (a WOW64
   # process sees system32, redirected to syswow64 underneath).
   fw_expect_msg 'System path: %s' 'C:\windows\system32'
@@ -824,23 +825,34 @@ fw_expect_inf() {
   fi
 }
 
-# fw_expect_handoff: the tool's records of the 64-bit hand-off, for the tool
-# as fw_install_tool placed it (the companion is looked for in its folder).
+# fw_expect_handoff [--uninstall]: the tool's records of the 64-bit hand-off,
+# for the tool as fw_install_tool placed it (the companion is looked for in its
+# folder); with --uninstall, the uninstaller's, which passes the word.
 fw_expect_handoff() {
-  local dir=${FW_TOOL_WIN%\\*}
-  fw_expect_msg 'Setup for 64bit OS, line: %d' 1715
+  local dir=${FW_TOOL_WIN%\\*} command='(null)'
+  if [ "${1:-}" = --uninstall ]; then
+    fw_expect_msg 'Uninstall for 64bit OS\n'
+    command='Fenwarr64.exe /uninstall'
+  else
+    fw_expect_msg 'Setup for 64bit OS, line: %d' 1715
+  fi
   fw_expect_msg 'Module path: [%s], line: %d' "$dir" 1718
   fw_expect_msg 'Setup64 full name: [%s], line: %d' "$dir\\Fenwarr64.exe" 1720
   fw_expect_msg '---OpenAP---'
   fw_expect_msg 'pModule: %s\n' "$dir\\Fenwarr64.exe"
-  # pPath and pCommand are null: wsprintfA prints "(null)" for a null %s.
+  # pPath (and the setup run's pCommand) are null: wsprintfA prints "(null)"
+  # for a null %s.
   fw_expect_msg 'pPath: %s\n' '(null)'
-  fw_expect_msg 'pCommand: %s\n' '(null)'
+  fw_expect_msg 'pCommand: %s\n' "$command"
 }
 
-# fw_expect_companion_head: the companion's first records (its own process,
-# 64-bit, so its system directory is the native system32).
+# fw_expect_companion_head [--uninstall]: the companion's first records (its
+# own process, 64-bit, so its system directory is the native system32).
 fw_expect_companion_head() {
-  fw_expect_msg 'Setup Device, 64bit companion\n'
+  if [ "${1:-}" = --uninstall ]; then
+    fw_expect_msg 'Uninstall Device, 64bit companion\n'
+  else
+    fw_expect_msg 'Setup Device, 64bit companion\n'
+  fi
   fw_expect_msg 'System path: %s' 'C:\windows\system32'
 }

@@ -52,11 +52,14 @@ fw_i386_line() {
 
 fw_probe_i386
 
+# Wine's 64-bit loader, which every machine of ours can run.
+FW_WINE64=/usr/lib/wine/wine64
+
 # The wine command, as an array for callers such as timeout that need a
 # program: the 64-bit loader is started directly (and named in WINELOADER,
 # which Wine uses to start further processes) where the 32-bit one cannot run.
 if [ "$FENWARR_WINE_I386" = no ]; then
-  FW_WINE_CMD=(env WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64)
+  FW_WINE_CMD=(env WINELOADER="$FW_WINE64" "$FW_WINE64")
 else
   FW_WINE_CMD=(wine)
 fi

@@ -89,19 +89,6 @@ if [ "$scenario" = nopackage ]; then rm -rf "$(fw_unix_path "$(fw_package_dir_wi
 
 # --- The records ----------------------------------------------------------------
 
-# The head of an uninstall run, up to the platform line, in P1.
-expect_uninstall_head() {
-  fw_expect_msg 'Uninstall Device\n'
-  fw_expect_msg 'System path: %s' 'C:\windows\system32'
-  fw_expect_msg 'VerInf.dwMajorVersion: %d' 6
-  fw_expect_msg 'VerInf.dwMinorVersion: %d' 1
-  if [ "$arch" = win32 ]; then
-    fw_expect_msg 'Setup device for Windows7 32\n'
-  else
-    fw_expect_msg 'Setup device for Windows7 64\n'
-  fi
-}
-
 # The listed nodes in registry order (VID_0E8D, VID_4C1B, VID_ABCD), each
 # with its first hardware ID.
 expect_devices_removed() {
@@ -154,17 +141,9 @@ sort_store_records() {
 
 # The uninstaller's hand-off (P1) and the companion's first records (P2).
 expect_companion_start() {
-  local dir=${FW_TOOL_WIN%\\*}
-  fw_expect_msg 'Uninstall for 64bit OS\n'
-  fw_expect_msg 'Module path: [%s], line: %d' "$dir" 1718
-  fw_expect_msg 'Setup64 full name: [%s], line: %d' "$dir\\Fenwarr64.exe" 1720
-  fw_expect_msg '---OpenAP---'
-  fw_expect_msg 'pModule: %s\n' "$dir\\Fenwarr64.exe"
-  fw_expect_msg 'pPath: %s\n' '(null)'
-  fw_expect_msg 'pCommand: %s\n' 'Fenwarr64.exe /uninstall'
+  fw_expect_handoff --uninstall
   fw_expect_pid P2
-  fw_expect_msg 'Uninstall Device, 64bit companion\n'
-  fw_expect_msg 'System path: %s' 'C:\windows\system32'
+  fw_expect_companion_head --uninstall
 }
 
 expect_tail() {
@@ -181,7 +160,7 @@ cp "$FW_DIR/trace.raw" "$FW_DIR/uninstall-first.raw"
 fw_assert_exit 1
 sort_store_records
 fw_expect_reset
-expect_uninstall_head
+fw_expect_setup_head win7 'Uninstall Device\n'
 case $arch/$scenario in
   win32/road)
     expect_devices_removed
@@ -228,7 +207,7 @@ if [ "$scenario" = road ]; then
   fw_run
   fw_assert_exit 1
   fw_expect_reset
-  expect_uninstall_head
+  fw_expect_setup_head win7 'Uninstall Device\n'
   if [ "$arch" = win64 ]; then expect_companion_start; fi
   expect_tail nothing
   fw_assert_trace
