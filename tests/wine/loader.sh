@@ -1,52 +1,109 @@
 # shellcheck shell=bash
 # tests/wine/loader.sh: which Wine loader this machine can run, found out once.
 #
-# Sourced by the test bed (lib.sh), scripts/test and scripts/demo. Wine's
-# 32-bit loader (/usr/lib/wine/wine, what /usr/bin/wine starts whenever wine32
-# is installed) is an i386 program: on a kernel whose 32-bit emulation is off
-# it cannot start, and neither can any 32-bit Windows program. Such a machine
-# still runs the 64-bit loader, 64-bit prefixes and 64-bit programs.
+# Sourced by the test bed (lib.sh), scripts/test, scripts/demo and
+# scripts/i386-emulation. Wine's 32-bit loader (/usr/lib/wine/wine, what
+# /usr/bin/wine starts whenever wine32 is installed) is an i386 program. The
+# machine runs it in one of three modes:
+#   native    the kernel runs 32-bit code itself;
+#   emulated  a user-mode emulator registered with binfmt_misc for i386
+#             programs runs it (scripts/i386-emulation registers one where the
+#             kernel runs no 32-bit code); everything runs as in native mode;
+#   64-bit-only  nothing runs it: only the 64-bit loader, 64-bit prefixes and
+#             64-bit programs.
 #
-#   fw_probe_i386    sets and exports FENWARR_WINE_I386=yes|no and, for no,
-#                    FENWARR_WINE_I386_WHY; an exported answer is kept, so
-#                    the scripts a run starts do not probe again
+#   fw_probe_i386    sets and exports FENWARR_WINE_I386=yes|no,
+#                    FENWARR_WINE_I386_VIA (the emulator, empty when native)
+#                    and, for no, FENWARR_WINE_I386_WHY; an exported answer is
+#                    kept, so the scripts a run starts do not probe again
 #   fw_i386_line     the one line that says which mode is in force and why
 #   fw_wine_exec     wine, through the loader this machine can run
 #                    (FW_WINE_CMD: the same as a command array)
+#   fw_i386_handler  the name of an enabled binfmt_misc handler for i386
+#   fw_emulator_version PATH   an emulator's version, such as 10.0.6
 #
 # FENWARR_WINE_NO_I386=1 selects the 64-bit-only mode on any machine.
+# FENWARR_WINE_ASSUME_NO_IA32=1 treats the kernel as one that runs no 32-bit
+# code, to try the emulated mode on a machine whose kernel does run it.
+
+FW_BINFMT=/proc/sys/fs/binfmt_misc
+# The handler scripts/i386-emulation registers.
+FW_BINFMT_NAME=fenwarr-i386
+# Where scripts/i386-emulation says why it registered nothing.
+FW_EMULATION_NOTE="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/build/i386-emulation.txt"
+
+# fw_i386_handler: the first enabled handler whose magic is that of an i386 ELF
+# program (32-bit little-endian ELF, machine 3).
+fw_i386_handler() {
+  local f magic
+  for f in "$FW_BINFMT"/*; do
+    case ${f##*/} in register | status | '*') continue ;; esac
+    [ -r "$f" ] && [ "$(head -n 1 "$f" 2>/dev/null)" = enabled ] || continue
+    magic=$(sed -n 's/^magic //p' "$f")
+    [ "${magic:0:12}" = 7f454c460101 ] && [ "${magic:36:4}" = 0300 ] || continue
+    echo "${f##*/}"
+    return 0
+  done
+  return 1
+}
+
+fw_handler_interpreter() { sed -n 's/^interpreter //p' "$FW_BINFMT/$1"; }
+
+fw_emulator_version() {
+  "$1" --version 2>/dev/null | sed -n '1s/.*version \([0-9][0-9.]*\).*/\1/p'
+}
+
+# fw_why_no_emulation: what scripts/i386-emulation noted, or what to run.
+fw_why_no_emulation() {
+  if [ -s "$FW_EMULATION_NOTE" ]; then
+    cat "$FW_EMULATION_NOTE"
+  else
+    echo "no user-mode emulator is registered (scripts/install-deps registers one)"
+  fi
+}
 
 fw_probe_i386() {
   case ${FENWARR_WINE_I386:-} in yes | no) return 0 ;; esac
-  local out
-  FENWARR_WINE_I386_WHY=''
+  local out handler interp
+  FENWARR_WINE_I386_WHY='' FENWARR_WINE_I386_VIA=''
   if [ "${FENWARR_WINE_NO_I386:-0}" = 1 ]; then
     FENWARR_WINE_I386=no
     FENWARR_WINE_I386_WHY="FENWARR_WINE_NO_I386=1 asks for the 64-bit-only mode"
   elif [ ! -e /usr/lib/wine/wine ]; then
     FENWARR_WINE_I386=no
     FENWARR_WINE_I386_WHY="Wine's 32-bit loader (package wine32:i386) is not installed"
+  elif handler=$(fw_i386_handler) && out=$(/usr/lib/wine/wine --version 2>&1); then
+    FENWARR_WINE_I386=yes
+    interp=$(fw_handler_interpreter "$handler")
+    FENWARR_WINE_I386_VIA="the user-mode emulator ${interp##*/} $(fw_emulator_version "$interp") ($interp, binfmt_misc handler $handler)"
+  elif [ "${FENWARR_WINE_ASSUME_NO_IA32:-0}" = 1 ]; then
+    FENWARR_WINE_I386=no
+    FENWARR_WINE_I386_WHY="FENWARR_WINE_ASSUME_NO_IA32=1 treats the kernel as running no 32-bit code, and $(fw_why_no_emulation)"
   elif out=$(/usr/lib/wine/wine --version 2>&1); then
     FENWARR_WINE_I386=yes
   else
     FENWARR_WINE_I386=no
     case $out in
       *"Exec format error"*)
-        FENWARR_WINE_I386_WHY="this machine cannot run 32-bit programs (the kernel refuses i386 executables: its 32-bit emulation is off)"
+        FENWARR_WINE_I386_WHY="this kernel runs no 32-bit code (its IA-32 emulation is off), and $(fw_why_no_emulation)"
         ;;
       *) FENWARR_WINE_I386_WHY="Wine's 32-bit loader does not start here ($(head -n 1 <<<"$out"))" ;;
     esac
   fi
-  export FENWARR_WINE_I386 FENWARR_WINE_I386_WHY
+  export FENWARR_WINE_I386 FENWARR_WINE_I386_WHY FENWARR_WINE_I386_VIA
 }
 
 fw_i386_line() {
-  if [ "$FENWARR_WINE_I386" = yes ]; then
-    echo "Wine: this machine runs 32-bit programs; every scenario runs, 32-bit and 64-bit prefixes alike."
+  if [ "$FENWARR_WINE_I386" = no ]; then
+    echo "Wine, 64-bit-only mode: $FENWARR_WINE_I386_WHY. Instead: 64-bit prefixes only; the 32-bit-Windows" \
+      "road runs the x86-64 road-test build of FenwarrSetup.exe, the companion runs on its own, and what" \
+      "needs the 32-bit program under WOW64 is skipped."
+  elif [ -n "$FENWARR_WINE_I386_VIA" ]; then
+    echo "Wine, emulated 32-bit mode: 32-bit programs run under $FENWARR_WINE_I386_VIA; every scenario runs" \
+      "with the shipped i686 programs, 32-bit and 64-bit prefixes alike."
   else
-    echo "Wine: $FENWARR_WINE_I386_WHY. Instead: 64-bit prefixes only; the 32-bit-Windows road runs the" \
-      "x86-64 road-test build of FenwarrSetup.exe, the companion runs on its own, and what needs the" \
-      "32-bit program under WOW64 is skipped."
+    echo "Wine, native 32-bit mode: this kernel runs 32-bit programs; every scenario runs with the shipped" \
+      "i686 programs, 32-bit and 64-bit prefixes alike."
   fi
 }
 
