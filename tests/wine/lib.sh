@@ -22,7 +22,8 @@
 #
 # Settings (environment):
 #   FENWARR_WIN32_DIR / FENWARR_WIN64_DIR  artefact folders (build/win32, build/win64)
-#   FENWARR_WINE_BED     test bed folder (build/wine-bed)
+#   FENWARR_WINE_BED     test bed folder (build/wine-bed; build/wine-bed-64only in
+#                        the 64-bit-only mode)
 #   FENWARR_DBGMON       path of dbgmon.exe (default: looked up in the build folders)
 #   FENWARR_WINE_NO_I386=1  the 64-bit-only mode (see loader.sh), as on a machine
 #                        that cannot run 32-bit programs
@@ -44,7 +45,13 @@ FW_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source-path=SCRIPTDIR source=loader.sh
 source "$FW_LIB_DIR/loader.sh"
 FW_SRC_DIR=$(cd "$FW_LIB_DIR/../.." && pwd)
-FW_BED=$(realpath -m "${FENWARR_WINE_BED:-$FW_SRC_DIR/build/wine-bed}")
+# The 64-bit-only mode keeps a bed of its own: its 64-bit master (built by the 64-bit loader alone)
+# is not one the 32-bit loader can use, and each mode would otherwise rebuild the other's.
+if [ "$FENWARR_WINE_I386" = no ]; then
+  FW_BED=$(realpath -m "${FENWARR_WINE_BED:-$FW_SRC_DIR/build/wine-bed-64only}")
+else
+  FW_BED=$(realpath -m "${FENWARR_WINE_BED:-$FW_SRC_DIR/build/wine-bed}")
+fi
 FW_WIN32_DIR=$(realpath -m "${FENWARR_WIN32_DIR:-$FW_SRC_DIR/build/win32}")
 FW_WIN64_DIR=$(realpath -m "${FENWARR_WIN64_DIR:-$FW_SRC_DIR/build/win64}")
 FW_TIMEOUT=${FENWARR_WINE_TIMEOUT:-120}
@@ -134,12 +141,51 @@ fw_master_ok() {
   return 0
 }
 
+# --- Servers -------------------------------------------------------------------
+# A prefix's server lives in $TMPDIR/<the name in PREFIX/wineserver>/server-<dev>-<inode>, and that
+# folder is the server's working directory. A server outliving its prefix (a run killed mid-way)
+# holds its processes, and a later `wineserver -w` there can wait on them for minutes.
+
+# fw_server_pids [DIR]: the wineservers working in DIR (default: anywhere in this bed's TMPDIR).
+fw_server_pids() {
+  local where=${1:-$TMPDIR/} pid cwd
+  for pid in $(pgrep -x 'wineserver|wineserver64|wineserver32' 2>/dev/null); do
+    cwd=$(readlink "/proc/$pid/cwd" 2>/dev/null) || continue
+    case $cwd/ in "$where"*) echo "$pid" ;; esac
+  done
+}
+
+# fw_stop_server PREFIX: stops the prefix's server and every process of it, within a bound; what
+# does not end on request is killed.
+fw_stop_server() {
+  local p=$1 name dev ino
+  [ -e "$p/wineserver" ] || return 0
+  WINEPREFIX="$p" timeout 30 wineserver -k >/dev/null 2>&1 || true
+  name=$(cat "$p/wineserver" 2>/dev/null) || return 0
+  dev=$(stat -c %D "$p") && ino=$(stat -c %i "$p") || return 0
+  fw_server_pids "$TMPDIR/$name/server-$dev-$(printf %x "$ino")" | xargs -r kill -9 2>/dev/null || true
+}
+
+# fw_stop_bed_servers: no server of this bed survives (called before the masters are built, when no
+# test of this run has started yet).
+fw_stop_bed_servers() {
+  local p pids
+  for p in "$FW_BED"/master-* "$FW_BED"/run/*/prefix; do
+    [ -d "$p" ] && fw_stop_server "$p"
+  done
+  pids=$(fw_server_pids)
+  if [ -n "$pids" ]; then
+    fw_log "stopping $(wc -w <<<"$pids") wineserver(s) left by an earlier run"
+    xargs -r kill -9 <<<"$pids" 2>/dev/null || true
+  fi
+}
+
 fw_master_build() {
   local arch=$1 m t0
   m=$(fw_master_dir "$arch")
   t0=$(date +%s.%N)
   fw_log "building master prefix $arch in $m"
-  if [ -e "$m/wineserver" ]; then WINEPREFIX="$m" wineserver -k 2>/dev/null || true; fi
+  fw_stop_server "$m"
   rm -rf "$m"
   mkdir -p "$m"
   # Headless (no DISPLAY): wineboot opens no window and needs no Xvfb.
@@ -159,7 +205,7 @@ fw_master_build() {
   } >"$reg"
   WINEPREFIX="$m" fw_wine_exec regedit /S 'C:\fenwarr-master.reg' >>"$FW_BED/master-$arch.log" 2>&1 ||
     fw_fatal "regedit failed on master $arch"
-  WINEPREFIX="$m" wineserver -w
+  WINEPREFIX="$m" timeout 300 wineserver -w || fw_fatal "the server of master $arch did not end within 300 s"
   rm -f "$reg"
   # Never re-run wineboot's update because of a stale stamp (11 s per clone).
   echo disable >"$m/.update-timestamp"
@@ -192,9 +238,7 @@ fw_ensure_master() {
 fw_sweep() {
   local age=${FENWARR_WINE_SWEEP_MIN:-120} d live=() s
   while IFS= read -r -d '' d; do
-    if [ -e "$d/prefix/wineserver" ]; then
-      WINEPREFIX="$d/prefix" wineserver -k >/dev/null 2>&1 || true
-    fi
+    fw_stop_server "$d/prefix"
     fw_log "removing stale test folder $d"
     rm -rf "$d"
   done < <(find "$FW_BED/run" -mindepth 1 -maxdepth 1 -type d -mmin "+$age" -print0)

@@ -38,16 +38,33 @@ fw_i386_handler() {
   local f magic
   for f in "$FW_BINFMT"/*; do
     case ${f##*/} in register | status | '*') continue ;; esac
-    [ -r "$f" ] && [ "$(head -n 1 "$f" 2>/dev/null)" = enabled ] || continue
+    [ -r "$f" ] || continue
+    [ "$(head -n 1 "$f" 2>/dev/null)" = enabled ] || continue
     magic=$(sed -n 's/^magic //p' "$f")
-    [ "${magic:0:12}" = 7f454c460101 ] && [ "${magic:36:4}" = 0300 ] || continue
-    echo "${f##*/}"
-    return 0
+    if [ "${magic:0:12}" = 7f454c460101 ] && [ "${magic:36:4}" = 0300 ]; then
+      echo "${f##*/}"
+      return 0
+    fi
   done
   return 1
 }
 
 fw_handler_interpreter() { sed -n 's/^interpreter //p' "$FW_BINFMT/$1"; }
+
+# fw_emulation_text HANDLER: what runs i386 programs through HANDLER, in words.
+fw_emulation_text() {
+  local interp version text
+  interp=$(fw_handler_interpreter "$1")
+  version=$(fw_emulator_version "$interp")
+  case ${interp##*/} in qemu-*) text="QEMU $version user-mode emulation" ;; *) text="$interp $version" ;; esac
+  if [ "$1" = "$FW_BINFMT_NAME" ]; then
+    text+=" (binfmt_misc handler $1, registered by install-deps where the kernel runs no 32-bit code)"
+  else
+    text+=" (binfmt_misc handler $1, this machine's own)"
+  fi
+  case $version in [1-7].*) text+=", older than 8.0: slow to start each 32-bit process" ;; esac
+  printf '%s\n' "$text"
+}
 
 fw_emulator_version() {
   "$1" --version 2>/dev/null | sed -n '1s/.*version \([0-9][0-9.]*\).*/\1/p'
@@ -74,18 +91,17 @@ fw_probe_i386() {
     FENWARR_WINE_I386_WHY="Wine's 32-bit loader (package wine32:i386) is not installed"
   elif handler=$(fw_i386_handler) && out=$(/usr/lib/wine/wine --version 2>&1); then
     FENWARR_WINE_I386=yes
-    interp=$(fw_handler_interpreter "$handler")
-    FENWARR_WINE_I386_VIA="the user-mode emulator ${interp##*/} $(fw_emulator_version "$interp") ($interp, binfmt_misc handler $handler)"
+    FENWARR_WINE_I386_VIA=$(fw_emulation_text "$handler")
   elif [ "${FENWARR_WINE_ASSUME_NO_IA32:-0}" = 1 ]; then
     FENWARR_WINE_I386=no
-    FENWARR_WINE_I386_WHY="FENWARR_WINE_ASSUME_NO_IA32=1 treats the kernel as running no 32-bit code, and $(fw_why_no_emulation)"
+    FENWARR_WINE_I386_WHY="FENWARR_WINE_ASSUME_NO_IA32=1 treats this kernel as running no 32-bit code, and $(fw_why_no_emulation)"
   elif out=$(/usr/lib/wine/wine --version 2>&1); then
     FENWARR_WINE_I386=yes
   else
     FENWARR_WINE_I386=no
     case $out in
       *"Exec format error"*)
-        FENWARR_WINE_I386_WHY="this kernel runs no 32-bit code (its IA-32 emulation is off), and $(fw_why_no_emulation)"
+        FENWARR_WINE_I386_WHY="this kernel runs no 32-bit code, and $(fw_why_no_emulation)"
         ;;
       *) FENWARR_WINE_I386_WHY="Wine's 32-bit loader does not start here ($(head -n 1 <<<"$out"))" ;;
     esac
@@ -95,15 +111,14 @@ fw_probe_i386() {
 
 fw_i386_line() {
   if [ "$FENWARR_WINE_I386" = no ]; then
-    echo "Wine, 64-bit-only mode: $FENWARR_WINE_I386_WHY. Instead: 64-bit prefixes only; the 32-bit-Windows" \
-      "road runs the x86-64 road-test build of FenwarrSetup.exe, the companion runs on its own, and what" \
-      "needs the 32-bit program under WOW64 is skipped."
+    echo "Wine: 64-bit-only mode: $FENWARR_WINE_I386_WHY."
+    echo "  64-bit prefixes only; the 32-bit road runs the x86-64 road-test build; what needs WOW64 is skipped."
   elif [ -n "$FENWARR_WINE_I386_VIA" ]; then
-    echo "Wine, emulated 32-bit mode: 32-bit programs run under $FENWARR_WINE_I386_VIA; every scenario runs" \
-      "with the shipped i686 programs, 32-bit and 64-bit prefixes alike."
+    echo "Wine: emulated 32-bit mode: 32-bit programs run under $FENWARR_WINE_I386_VIA."
+    echo "  The shipped i686 programs run in 32-bit and 64-bit prefixes, as on a kernel that runs them itself."
   else
-    echo "Wine, native 32-bit mode: this kernel runs 32-bit programs; every scenario runs with the shipped" \
-      "i686 programs, 32-bit and 64-bit prefixes alike."
+    echo "Wine: native 32-bit mode: this kernel runs 32-bit programs."
+    echo "  The shipped i686 programs run in 32-bit and 64-bit prefixes."
   fi
 }
 

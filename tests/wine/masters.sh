@@ -16,6 +16,8 @@ if [ ${#archs[@]} -eq 0 ]; then
   archs=(win64)
   [ "$FENWARR_WINE_I386" = no ] || archs=(win32 win64)
 fi
+# Nothing of an earlier run may hold up this one.
+fw_stop_bed_servers
 # The two masters are independent: build them side by side.
 pids=()
 for arch in "${archs[@]}"; do
