@@ -2,7 +2,7 @@
 # sign.sh: the release's signing, with a throwaway self-signed code-signing certificate made here.
 #   1. scripts/release --no-build with FENWARR_SIGN_PFX and FENWARR_SIGN_PASSWORD: the three programs and
 #      the MSI are signed and verified, the build outputs stay unsigned, SHA256SUMS checks;
-#   2. the MSI and a signed program verify against the certificate; the program altered after signing
+#   2. the MSI and the signed programs verify against the certificate; a program altered after signing
 #      (one byte of its code) and the MSI altered after signing (one byte) fail verification;
 #   3. a certificate not made for code signing: the verification fails and the release stops without an MSI.
 # Needs the win32 and win64 presets built (77 when they are not).
@@ -67,7 +67,9 @@ done
 # --- 2. Verification, and alteration after signing -------------------------------------
 
 if [ -n "$work" ] && [ -f "$work/bin/FenwarrSetup.exe" ] && [ -n "$msi" ]; then
-  verifies "$work/bin/FenwarrSetup.exe" "$tmp/signer.pem" || { cat "$tmp/verify.log"; fail "the signed FenwarrSetup.exe does not verify"; }
+  for exe in FenwarrSetup.exe FenwarrUninstall.exe Fenwarr64.exe; do
+    verifies "$work/bin/$exe" "$tmp/signer.pem" || { cat "$tmp/verify.log"; fail "the signed $exe does not verify"; }
+  done
   verifies "$msi" "$tmp/signer.pem" || { cat "$tmp/verify.log"; fail "the signed MSI does not verify"; }
   cp "$work/bin/FenwarrSetup.exe" "$tmp/altered.exe"
   # A byte of the code: the first byte of the .text section's file data.

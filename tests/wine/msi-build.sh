@@ -2,6 +2,7 @@
 # msi-build.sh OUT: the installers the MSI scenarios (msi.sh) run, from what the win32 and win64 presets
 # built (the CTest fixture wine-msi):
 #   OUT/FenwarrDriverPackage-<version>.msi  scripts/release --no-build: the sample package, unsigned
+#   OUT/FenwarrDriverPackage-rebuilt.msi    the same version built once more (another package code)
 #   OUT/FenwarrDriverPackage-next.msi       the same files and source as the next version (build number
 #                                           + 1), to prove that a newer version replaces an older one
 set -euo pipefail
@@ -18,8 +19,14 @@ if [ ! -d "$work" ] || [ -z "$version" ]; then
   exit 1
 fi
 trap 'rm -rf "$work"' EXIT
+# The rebuild in a folder of its own: a release clears the older MSIs of its folder.
+"$src/scripts/release" --no-build --out "$out/rebuilt"
+mv "$out"/rebuilt/FenwarrDriverPackage-*.msi "$out/FenwarrDriverPackage-rebuilt.msi"
+rm -rf "$out/rebuilt"
 IFS=. read -r major minor build <<<"$version"
 next="$major.$minor.$((build + 1))"
-(cd "$work" && wixl --arch x86 -D "Version=$next" -o "$out/FenwarrDriverPackage-next.msi" \
+# A product of its own, as every version is (any UUID will do for the test).
+code=$(tr 'a-f' 'A-F' </proc/sys/kernel/random/uuid)
+(cd "$work" && wixl --arch x86 -D "Version=$next" -D "ProductCode={$code}" -o "$out/FenwarrDriverPackage-next.msi" \
   FenwarrDriverPackage.wxs halves.wxs)
 echo "msi-build: $out/FenwarrDriverPackage-next.msi (version $next)"

@@ -10,7 +10,8 @@
 #             after the files were in place: the record is its whole run (on win64 with the hand-off to
 #             the installed Fenwarr64.exe, whose run follows), the co-installers are in the system
 #             directory, the INFs staged; the product is listed in Apps & Features with its publisher.
-#   again     msiexec /i /qn of the same version: nothing runs, nothing changes.
+#   again     msiexec /i /qn of the same MSI, then of the same version built once more
+#             (FENWARR_MSI_REBUILT): nothing runs, nothing changes, one listing.
 #   upgrade   msiexec /i /qn of the next version (FENWARR_MSI_NEXT): the older one is removed first, its
 #             uninstall run recorded with its package still in place, then the newer one's setup run;
 #             one listing, of the newer version.
@@ -31,8 +32,8 @@ if [ "$FENWARR_WINE_I386" = no ]; then
     "$arch" "$FENWARR_WINE_I386_WHY" >&2
   exit 77
 fi
-msi=${FENWARR_MSI:-} msi_next=${FENWARR_MSI_NEXT:-}
-for f in "$msi" "$msi_next"; do
+msi=${FENWARR_MSI:-} msi_rebuilt=${FENWARR_MSI_REBUILT:-} msi_next=${FENWARR_MSI_NEXT:-}
+for f in "$msi" "$msi_rebuilt" "$msi_next"; do
   [ -f "$f" ] || fw_fatal "the MSI is not built: '$f' (the wine-msi fixture runs msi-build.sh)"
 done
 version=${FENWARR_VERSION:?the version of FENWARR_MSI}
@@ -51,8 +52,10 @@ if [ "$arch" = win64 ] && [ -f "$FW_WIN64_DIR/tools/dbgmon/dbgmon.exe" ]; then
 fi
 cp "$msi" "$FW_PREFIX/drive_c/fenwarr-test/package.msi"
 cp "$msi_next" "$FW_PREFIX/drive_c/fenwarr-test/package-next.msi"
+cp "$msi_rebuilt" "$FW_PREFIX/drive_c/fenwarr-test/package-rebuilt.msi"
 msi_win='C:\fenwarr-test\package.msi'
 msi_next_win='C:\fenwarr-test\package-next.msi'
+msi_rebuilt_win='C:\fenwarr-test\package-rebuilt.msi'
 
 root=$(fw_install_root_win)
 half=$(fw_package_dir_win)
@@ -220,7 +223,13 @@ assert_listed "$version"
 # --- The same version again -----------------------------------------------------
 
 msiexec /i "$msi_win" /qn
-assert_nothing_ran "a second install of the same version"
+assert_nothing_ran "a second install of the same MSI"
+assert_installed
+assert_listed "$version"
+# Every build of a version has the same product code: Wine's msiexec sees the product installed and
+# runs nothing (Windows refuses such a package with 1638, another version of this product is installed).
+msiexec /i "$msi_rebuilt_win" /qn
+assert_nothing_ran "installing the same version built once more"
 assert_installed
 assert_listed "$version"
 
