@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# package.sh: scripts/release --package with a maintainer's folder, made here from the sample halves.
+#   good  Win32/ and Win64/ as the presets built them, the Win64 half with one more file that its
+#         usbvcom.inf names below a disk path (amd64\extra.sys): the MSI is built, with that folder, and
+#         SHA256SUMS checks;
+#   bad   a co-installer in another case, a missing INF, a missing file an INF names, an i386
+#         co-installer in the Win64 half, the Win64 half named in another case: the release stops before
+#         it builds anything, with one line naming each file, and writes no MSI.
+# Needs the win32 and win64 presets built (77 when they are not).
+set -euo pipefail
+src=$(cd "$(dirname "$0")/../.." && pwd)
+fails=0
+fail() {
+  echo "FAIL: $*"
+  fails=$((fails + 1))
+}
+for half in win32 win64; do
+  [ -d "$src/build/$half/package" ] || { echo "SKIPPED: build/$half/package is not built"; exit 77; }
+done
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# sample DIR: the two halves as the presets built them, and the extra file Win64's usbvcom.inf names.
+sample() {
+  mkdir -p "$1"
+  cp -R "$src/build/win32/package" "$1/Win32"
+  cp -R "$src/build/win64/package" "$1/Win64"
+  mkdir "$1/Win64/amd64"
+  printf 'stand-in\r\n' >"$1/Win64/amd64/extra.sys"
+  printf '\r\n[SourceDisksNames.amd64]\r\n2 = "Disk",,,\\amd64\r\n\r\n[SourceDisksFiles.amd64]\r\nextra.sys = 2\r\n' \
+    >>"$1/Win64/usbvcom.inf"
+}
+
+# --- good ---------------------------------------------------------------------------------
+
+sample "$tmp/good"
+if "$src/scripts/release" --package "$tmp/good" --no-build --keep-work --out "$tmp/out-good" >"$tmp/good.log" 2>&1; then
+  work=$(sed -n 's/^release: working folder kept: //p' "$tmp/good.log")
+  grep -q '<Directory Id="Win64_[0-9]*_dir" Name="amd64">' "$work/halves.wxs" || fail "no amd64 folder in the Win64 half"
+  grep -q 'Source="fenwarr/Win64/amd64/extra.sys"' "$work/halves.wxs" || fail "amd64/extra.sys is not packed"
+  [ "$(grep -c '<Component ' "$work/halves.wxs")" = 33 ] || fail "not 16 + 17 components: $(grep -c '<Component ' "$work/halves.wxs")"
+  (cd "$tmp/out-good" && sha256sum -c SHA256SUMS) || fail "SHA256SUMS does not check"
+  rm -rf "$work"
+else
+  cat "$tmp/good.log"
+  fail "the release of a complete package failed"
+fi
+
+# --- bad ----------------------------------------------------------------------------------
+
+sample "$tmp/bad"
+mv "$tmp/bad/Win32/WdfCoInstaller01009.dll" "$tmp/bad/Win32/wdfcoinstaller01009.dll"
+rm "$tmp/bad/Win32/Halvex_ser.inf" "$tmp/bad/Win64/amd64/extra.sys"
+cp "$src/build/win32/package/WinUSBCoInstaller2.dll" "$tmp/bad/Win64/"
+if "$src/scripts/release" --package "$tmp/bad" --out "$tmp/out-bad" >"$tmp/bad.log" 2>&1; then
+  fail "the release of a broken package passed"
+fi
+cat "$tmp/bad.log"
+for want in \
+  "release: $tmp/bad/Win32/wdfcoinstaller01009.dll: misnamed, must be called WdfCoInstaller01009.dll (one of the two co-installers)" \
+  "release: $tmp/bad/Win32/Halvex_ser.inf: missing (one of the seven INF files)" \
+  "release: $tmp/bad/Win64/amd64/extra.sys: missing (named by usbvcom.inf)" \
+  "release: $tmp/bad/Win64/WinUSBCoInstaller2.dll: a pei-i386 file; the Win64 half needs pei-x86-64 co-installers" \
+  "release: 4 problem(s) in the package $tmp/bad; nothing was built"; do
+  grep -qxF "$want" "$tmp/bad.log" || fail "no line: $want"
+done
+! grep -q 'building' "$tmp/bad.log" || fail "the release built something"
+[ ! -e "$tmp/out-bad" ] || fail "the release wrote $tmp/out-bad"
+
+mv "$tmp/bad/Win64" "$tmp/bad/win64"
+"$src/scripts/release" --package "$tmp/bad" --out "$tmp/out-bad" >"$tmp/bad.log" 2>&1 || true
+grep -qxF "release: $tmp/bad/win64: misnamed, must be called Win64" "$tmp/bad.log" ||
+  { cat "$tmp/bad.log"; fail "the half named win64 is not reported"; }
+
+[ "$fails" = 0 ] && echo "all checks passed" || echo "$fails check(s) failed"
+[ "$fails" = 0 ]

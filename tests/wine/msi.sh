@@ -1,0 +1,276 @@
+#!/usr/bin/env bash
+# msi.sh ARCH
+#
+# The shipped installer (scripts/release: the sample package, unsigned; FENWARR_MSI names it, and
+# FENWARR_MSI_NEXT the same as the next version; both built by msi-build.sh) in a fresh
+# ARCH prefix, emulated Windows 7, every msiexec run under dbgmon, which records the custom actions'
+# programs because the whole prefix shares one debug-output buffer:
+#   install   msiexec /i /qn: the half of this Windows at its path and the other half absent,
+#             Fenwarr64.exe only on 64-bit Windows; the deferred custom action ran FenwarrSetup.exe once
+#             after the files were in place: the record is its whole run (on win64 with the hand-off to
+#             the installed Fenwarr64.exe, whose run follows), the co-installers are in the system
+#             directory, the INFs staged; the product is listed in Apps & Features with its publisher.
+#   again     msiexec /i /qn of the same MSI, then of the same version built once more
+#             (FENWARR_MSI_REBUILT): nothing runs, nothing changes, one listing.
+#   upgrade   msiexec /i /qn of the next version (FENWARR_MSI_NEXT): the older one is removed first, its
+#             uninstall run recorded with its package still in place, then the newer one's setup run;
+#             one listing, of the newer version.
+#   downgrade msiexec /i /qn of the older version again: refused (1603), nothing runs, nothing changes.
+#   removal   msiexec /x /qn: FenwarrUninstall.exe ran before the files went (on win64 through the
+#             companion's uninstall mode), our files and the listing are gone, the co-installers kept.
+# The custom actions start the i686 FenwarrSetup.exe and FenwarrUninstall.exe: where 32-bit programs
+# cannot run, both cases are skipped.
+set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "$0")/lib.sh"
+
+[ $# -eq 1 ] || fw_fatal "usage: msi.sh win32|win64"
+arch=$1
+case $arch in win32 | win64) ;; *) fw_fatal "unknown road '$arch'" ;; esac
+if [ "$FENWARR_WINE_I386" = no ]; then
+  printf 'SKIPPED: the MSI on the %s road needs its custom actions to start the i686 programs, and %s\n' \
+    "$arch" "$FENWARR_WINE_I386_WHY" >&2
+  exit 77
+fi
+msi=${FENWARR_MSI:-} msi_rebuilt=${FENWARR_MSI_REBUILT:-} msi_next=${FENWARR_MSI_NEXT:-}
+for f in "$msi" "$msi_rebuilt" "$msi_next"; do
+  [ -f "$f" ] || fw_fatal "the MSI is not built: '$f' (the wine-msi fixture runs msi-build.sh)"
+done
+version=${FENWARR_VERSION:?the version of FENWARR_MSI}
+IFS=. read -r major minor build <<<"$version"
+version_next="$major.$minor.$((build + 1))"
+
+fw_begin "msi-$arch" "$arch"
+fw_set_version win7
+fw_reg_import
+fw_install_dbgmon
+# On 64-bit Windows the x86-64 monitor starts the native msiexec.exe, as Windows' installer service
+# is native there (and faster where 32-bit programs run emulated); only the custom actions'
+# programs are i686.
+if [ "$arch" = win64 ] && [ -f "$FW_WIN64_DIR/tools/dbgmon/dbgmon.exe" ]; then
+  cp "$FW_WIN64_DIR/tools/dbgmon/dbgmon.exe" "$FW_PREFIX/drive_c/fenwarr-test/dbgmon.exe"
+fi
+cp "$msi" "$FW_PREFIX/drive_c/fenwarr-test/package.msi"
+cp "$msi_next" "$FW_PREFIX/drive_c/fenwarr-test/package-next.msi"
+cp "$msi_rebuilt" "$FW_PREFIX/drive_c/fenwarr-test/package-rebuilt.msi"
+msi_win='C:\fenwarr-test\package.msi'
+msi_next_win='C:\fenwarr-test\package-next.msi'
+msi_rebuilt_win='C:\fenwarr-test\package-rebuilt.msi'
+
+root=$(fw_install_root_win)
+half=$(fw_package_dir_win)
+src=$(fw_package_src)
+if [ "$arch" = win64 ]; then other="$root\\fenwarr\\Win32"; else other="$root\\fenwarr\\Win64"; fi
+
+# msiexec [--exit N] ARGS...: one msiexec run under dbgmon (fw_run starts FW_TOOL_WIN with ARGS); its
+# exit code must be N, by default 0: the custom actions ignore the programs' exit codes.
+msiexec() {
+  local want=0
+  if [ "$1" = --exit ]; then want=$2; shift 2; fi
+  FW_TOOL_WIN=msiexec.exe
+  fw_run "$@"
+  fw_assert_exit "$want"
+}
+
+# The listing in Apps & Features: every Uninstall key whose DisplayName is the product's, with its values,
+# from the normal view or, when it has none, the Wow6432Node twin.
+arp_entries() {
+  local base
+  for base in 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' \
+    'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall'; do
+    fw_wine reg query "$base" /s 2>>"$FW_DIR/stderr.txt" | tr -d '\r' | awk '
+      function flush() { if (hit) printf "%s\n%s", key, body; hit = 0 }
+      /^HKEY_/ { flush(); key = $0; body = ""; next }
+      { body = body $0 "\n" }
+      /^    DisplayName    REG_SZ    Fenwarr Driver Package$/ { hit = 1 }
+      END { flush() }' | grep . && return 0
+  done
+  return 1
+}
+
+# assert_listed VERSION: the product is listed once, with its publisher, at VERSION.
+assert_listed() {
+  local n
+  if arp_entries >"$FW_DIR/arp.txt"; then
+    n=$(grep -c '^HKEY_' "$FW_DIR/arp.txt")
+    [ "$n" = 1 ] || fw_fail "Apps & Features: $n entries named Fenwarr Driver Package"
+    grep -qx '    Publisher    REG_SZ    Zamtre' "$FW_DIR/arp.txt" || fw_fail "Apps & Features: no publisher Zamtre"
+    grep -qx "    DisplayVersion    REG_SZ    $1" "$FW_DIR/arp.txt" ||
+      fw_fail "Apps & Features: not version $1: $(grep DisplayVersion "$FW_DIR/arp.txt")"
+    fw_log "listed in Apps & Features: $(head -n 1 "$FW_DIR/arp.txt"), version $1"
+  else
+    fw_fail "Apps & Features: no entry with DisplayName 'Fenwarr Driver Package'"
+  fi
+}
+
+# assert_installed: the programs, this Windows' half and nothing of the other.
+assert_installed() {
+  local f
+  fw_assert_files_equal "$root\\FenwarrSetup.exe" "$FW_WIN32_DIR/FenwarrSetup.exe"
+  fw_assert_files_equal "$root\\FenwarrUninstall.exe" "$FW_WIN32_DIR/FenwarrUninstall.exe"
+  if [ "$arch" = win64 ]; then
+    fw_assert_files_equal "$root\\Fenwarr64.exe" "$FW_WIN64_DIR/Fenwarr64.exe"
+  else
+    fw_assert_file_absent "$root\\Fenwarr64.exe"
+  fi
+  for f in "$src"/*; do fw_assert_files_equal "$half\\${f##*/}" "$f"; done
+  fw_assert_file_absent "$other"
+}
+
+# assert_coinstallers: in the system directory (and the 32-bit one), whatever happened since.
+assert_coinstallers() {
+  local f
+  for f in "${FW_COINSTALLERS[@]}"; do
+    fw_assert_files_equal "C:\\windows\\system32\\$f" "$src/$f"
+    if [ "$arch" = win64 ]; then fw_assert_files_equal "C:\\windows\\syswow64\\$f" "$src/$f"; fi
+  done
+}
+
+# Our store files are found by content, in the order the file system lists C:\windows\inf: each
+# "Store file" record pair with its answer sorted by name, on both sides of the comparison.
+sort_store_records() {
+  LC_ALL=C awk '
+    function flush(   n, i, j, t) {
+      n = 0
+      for (k in grp) key[++n] = k
+      for (i = 2; i <= n; i++) { t = key[i]; for (j = i - 1; j > 0 && key[j] > t; j--) key[j + 1] = key[j]; key[j + 1] = t }
+      for (i = 1; i <= n; i++) printf "%s", grp[key[i]]
+      delete grp; delete key
+    }
+    { line[NR] = $0 }
+    END {
+      for (i = 1; i <= NR; i++) {
+        if (i + 3 <= NR && line[i + 1] ~ /\tStore file: / && line[i + 3] ~ /\tSetupUninstallOEMInf /) {
+          grp[tolower(line[i + 1])] = line[i] "\n" line[i + 1] "\n" line[i + 2] "\n" line[i + 3] "\n"
+          i += 3
+          continue
+        }
+        flush()
+        print line[i]
+      }
+      flush()
+    }'
+}
+
+# expect_setup_run PID COMPANION_PID: FenwarrSetup.exe's whole run from the install folder, and on
+# 64-bit Windows the companion's. No device is seeded, so neither finds one; Wine's CM_Locate_DevNode_ExA
+# is a stub returning CR_FAILURE: no refresh. INFs already in the store are found again under their names.
+expect_setup_run() {
+  local f
+  FW_TOOL_WIN="$root\\FenwarrSetup.exe"
+  fw_expect_pid "$1"
+  fw_expect_setup_head win7
+  fw_expect_deployment
+  if [ "$arch" = win64 ]; then
+    # shellcheck disable=SC2119 # (no arguments: the setup run's records)
+    fw_expect_handoff
+    fw_expect_pid "$2"
+    # shellcheck disable=SC2119
+    fw_expect_companion_head
+    for f in "${FW_COINSTALLERS[@]}"; do fw_expect_coinstaller "$f"; done
+  fi
+  fw_expect_msg 'Get device node failed, return'
+}
+
+# expect_uninstall_run PID COMPANION_PID: FenwarrUninstall.exe's whole run, on 64-bit Windows through the
+# companion's uninstall mode: our seven store files, each asked out (Wine 8.0 takes none out without
+# force: see uninstall.sh), the co-installers kept.
+expect_uninstall_run() {
+  local f
+  FW_TOOL_WIN="$root\\FenwarrUninstall.exe"
+  fw_expect_pid "$1"
+  fw_expect_setup_head win7 'Uninstall Device\n'
+  if [ "$arch" = win64 ]; then
+    fw_expect_handoff --uninstall
+    fw_expect_pid "$2"
+    fw_expect_companion_head --uninstall
+  fi
+  for f in "${FW_INFS[@]}"; do
+    fw_expect_msg 'Store file: %s\n' "C:\\windows\\inf\\$f"
+    fw_expect_msg 'SetupUninstallOEMInf success, %s\n' "$f"
+  done
+  fw_expect_msg 'Co-installers kept: shared with other drivers\n'
+  fw_expect_msg 'Get device node failed, return'
+}
+
+# assert_record NAME: the last run's record is exactly the expected one (store records sorted); kept as
+# NAME.raw for fenwarr-report.
+assert_record() {
+  cp "$FW_DIR/trace.raw" "$FW_DIR/$1.raw"
+  sort_store_records <"$FW_DIR/expected" >"$FW_DIR/expected.sorted"
+  mv "$FW_DIR/expected.sorted" "$FW_DIR/expected"
+  cp "$FW_DIR/trace.norm" "$FW_DIR/trace.listed"
+  sort_store_records <"$FW_DIR/trace.listed" >"$FW_DIR/trace.norm"
+  fw_assert_trace
+}
+
+# assert_nothing_ran: the last msiexec run started none of our programs.
+assert_nothing_ran() {
+  [ ! -s "$FW_DIR/trace.norm" ] || { fw_fail "$1 ran something:"; cat "$FW_DIR/trace.norm" >&2; }
+}
+
+# --- Install --------------------------------------------------------------------
+
+msiexec /i "$msi_win" /qn
+fw_expect_reset
+expect_setup_run P1 P2
+assert_record install
+assert_installed
+assert_coinstallers
+for f in "${FW_INFS[@]}"; do fw_assert_files_equal "C:\\windows\\inf\\$f" "$src/$f"; done
+assert_listed "$version"
+
+# --- The same version again -----------------------------------------------------
+
+msiexec /i "$msi_win" /qn
+assert_nothing_ran "a second install of the same MSI"
+assert_installed
+assert_listed "$version"
+# Every build of a version has the same product code: Wine's msiexec sees the product installed and
+# runs nothing (Windows refuses such a package with 1638, another version of this product is installed).
+msiexec /i "$msi_rebuilt_win" /qn
+assert_nothing_ran "installing the same version built once more"
+assert_installed
+assert_listed "$version"
+
+# --- A newer version, then the older one again --------------------------------------
+
+msiexec /i "$msi_next_win" /qn
+fw_expect_reset
+expect_uninstall_run P1 P2
+if [ "$arch" = win64 ]; then expect_setup_run P3 P4; else expect_setup_run P2; fi
+assert_record upgrade
+assert_installed
+assert_listed "$version_next"
+
+# Windows Installer's ERROR_INSTALL_FAILURE, 1603: wine gives its low byte.
+msiexec --exit $((1603 & 0xFF)) /i "$msi_win" /qn
+assert_nothing_ran "installing the older version over the newer one"
+assert_installed
+assert_listed "$version_next"
+
+# --- Removal --------------------------------------------------------------------
+
+msiexec /x "$msi_next_win" /qn
+fw_expect_reset
+expect_uninstall_run P1 P2
+assert_record removal
+fw_assert_file_absent "$root\\FenwarrSetup.exe"
+fw_assert_file_absent "$root\\FenwarrUninstall.exe"
+fw_assert_file_absent "$root\\Fenwarr64.exe"
+for f in "$src"/*; do fw_assert_file_absent "$half\\${f##*/}"; done
+# Windows Installer takes away the folders it made once they are empty; Wine's does too.
+fw_assert_file_absent "$root"
+if arp_entries >/dev/null; then fw_fail "Apps & Features: the entry is still there after removal"; fi
+# The co-installers are shared with other drivers: they stay.
+assert_coinstallers
+
+# fenwarr-report's reading of the records, for the log.
+report=${FENWARR_REPORT:-$FW_SRC_DIR/build/host/tools/report/fenwarr-report}
+if [ -x "$report" ]; then
+  for r in install upgrade removal; do
+    fw_log "fenwarr-report on the $r record:"
+    "$report" "$FW_DIR/$r.raw" >&2 || true
+  done
+fi
+fw_end
