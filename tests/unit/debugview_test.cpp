@@ -1,5 +1,5 @@
 // fenwarr-report on DebugView logs: the line's columns, the strings joined on a line, reading without
-// process ids.
+// process ids, and the verdicts against each golden's dbgmon twin.
 #include "tools/report/debugview_line.h"
 #include "tools/report/verdict.h"
 
@@ -11,6 +11,7 @@
 
 namespace {
 
+const std::string GoldenDir = std::string(FENWARR_SOURCE_DIR) + "/tests/report/golden/";
 const std::string Tag = "..Install or Uninstall - Vostrel";
 
 struct Outcome {
@@ -26,6 +27,45 @@ Outcome ReportOf(const std::string& bytes) {
 
 bool Contains(const std::string& report, const std::string& text) {
     return report.find(text) != std::string::npos;
+}
+
+// The run verdicts and the overall line: what must not depend on how the run was captured.
+std::vector<std::string> VerdictLines(const std::string& report) {
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < report.size()) {
+        size_t end = report.find('\n', at);
+        end = end == std::string::npos ? report.size() : end;
+        const std::string line = report.substr(at, end - at);
+        if (line.rfind("  Verdict: ", 0) == 0 || line.rfind("Overall: ", 0) == 0)
+            lines.push_back(line);
+        at = end + 1;
+    }
+    return lines;
+}
+
+TEST(DebugViewGolden, SameVerdictsAsTheDbgmonRecordOfTheRun) {
+    const struct {
+        const char* log;
+        const char* twin;
+    } pairs[] = {
+        {"debugview-full-32", "full-32"},
+        {"debugview-full-64", "full-64"},
+        {"debugview-early-failure", "early-failure"},
+        {"debugview-joined-32", "full-32"},
+        {"debugview-joined-64", "timed"},
+    };
+    for (const auto& pair : pairs) {
+        SCOPED_TRACE(pair.log);
+        std::string log, twin, error;
+        const int logStatus = ReportFile((GoldenDir + pair.log + ".txt").c_str(), &log, &error);
+        const int twinStatus = ReportFile((GoldenDir + pair.twin + ".txt").c_str(), &twin, &error);
+        EXPECT_EQ(error, "");
+        EXPECT_TRUE(Contains(log, " lines of a DebugView log, ")) << log;
+        EXPECT_EQ(logStatus, twinStatus);
+        EXPECT_FALSE(VerdictLines(twin).empty());
+        EXPECT_EQ(VerdictLines(log), VerdictLines(twin)) << log;
+    }
 }
 
 // ---- The columns ----------------------------------------------------------------------------------
