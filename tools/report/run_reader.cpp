@@ -515,7 +515,7 @@ void ForeignString(ReportState* pState, PidSlot* pSlot, const Record& Rec) {
 }
 
 // The string after a tag: a program's first message, or a message of the process the slot belongs to.
-void ToolMessage(ReportState* pState, PidSlot* pSlot, const Record& Rec, const MessageMatch& Match) {
+void ToolMessage(ReportState* pState, PidSlot* pSlot, const Record& Rec) {
     ++pState->ToolMessages;
     const ProgramKind* pKind = FindProgramByStart(Rec.Text, Rec.TextLength);
     if (pKind != nullptr) {
@@ -525,6 +525,8 @@ void ToolMessage(ReportState* pState, PidSlot* pSlot, const Record& Rec, const M
         KeepExample(&pState->StrayExamples, Rec.Text, Rec.TextLength);
     } else {
         ProcessState& Process = pState->Processes[pSlot->Process];
+        MessageMatch Match;
+        MatchToolMessage(Rec.Text, Rec.TextLength, &Match);
         NoteTime(&Process, Rec);
         ++Process.Messages;
         if (Match.Cut)
@@ -546,13 +548,12 @@ void HandleRecord(ReportState* pState, const Record& Rec) {
     }
 
     if (Slot.TagPending) {
-        MessageMatch Match;
-        MatchToolMessage(Rec.Text, Rec.TextLength, &Match);
         // Read as one process, another program's string may stand between a tag and its message: only a
         // message the tool knows is taken as the tag's.
-        if (Rec.HasPid || Match.Id != MsgNone) {
+        MessageMatch Match;
+        if (Rec.HasPid || MatchToolMessage(Rec.Text, Rec.TextLength, &Match)) {
             Slot.TagPending = false;
-            ToolMessage(pState, &Slot, Rec, Match);
+            ToolMessage(pState, &Slot, Rec);
             return;
         }
     }
