@@ -118,15 +118,13 @@ TEST(DebugViewLine, NamesTheDamage) {
         RecordStatus status;
     } cases[] = {
         {"hour 24", "2\t24:00:00\tabc", RecordBadTime},
-        {"minute 60", "2\t11:60:00\tabc", RecordBadTime},
         {"13 PM", "2\t13:00:00 PM\tabc", RecordBadTime},
         {"bracket not closed", "2\t[11:27:48\tabc", RecordBadTime},
-        {"two dots", "2\t1.2.3\tabc", RecordBadTime},
         {"sequence not a number", "x\t0.1\tabc", RecordBadNumber},
         {"no text column", "2\t0.1", RecordNoTab},
         {"blank", "\r", RecordEmpty},
         {"NUL in the text", std::string("2\t0.1\ta\0b", 9), RecordBadByte},
-        {"string too long", "2\t0.1\t" + std::string(RecordTextMax + 1, 'a'), RecordTooLong},
+        {"joined string too long", "2\t0.1\t" + Tag + std::string(RecordTextMax + 1, 'a'), RecordTooLong},
     };
     for (const auto& c : cases) {
         DebugViewLine line;
@@ -144,7 +142,6 @@ TEST(DebugViewLine, TellsItselfFromADbgmonRecord) {
         {"1234\tSetup Device\\n", false},          // dbgmon
         {"17\t1234\tRefresh device node", false},  // dbgmon --time
         {"17\t1234\tRefresh\tdevice node", false}, // a number is no time
-        {"x\t0.1\tabc", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(IsDebugViewLine(c.line.data(), c.line.size()), c.debugView) << c.line;
@@ -236,8 +233,6 @@ TEST(OneProcess, OnlyTheToolsStringsJoinTheRun) {
          "FAILED: it could not be started (\"CreateProcess failed\")"},
         {"unknown message after a tag", start + LogLine(4, Tag + "Some future message"),
          "Other strings, sender unknown (no process id): 1 (first: \"Some future message\")"},
-        {"process ids on some lines only", start + LogLine(4, "[8] " + Tag + "Refresh device node"),
-         "Tool messages outside any run: 1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -263,11 +258,6 @@ TEST(DebugViewBadInput, ClearResultNoCrash) {
         {"UTF-16", utf16 + "\n", ReportNoRun, "The file is UTF-16"},
         {"UTF-8 byte order mark", "\xef\xbb\xbf" + LogLine(1, Tag + "Setup Device"), ReportStepFailed,
          "Run 1: road not recorded"},
-        {"bad time among good lines", LogLine(1, "a") + "2\t99:99:99\tb\r\n", ReportNoRun,
-         "line 2, a time column that is not a time"},
-        {"joined string too long", "1\t0.1\t" + Tag + std::string(RecordTextMax + 1, 'x') + "\n", ReportNoRun,
-         "line 1, longer than any debugger string"},
-        {"only tags", LogLine(1, Tag + Tag) + LogLine(2, Tag), ReportNoRun, "Tags without their message: 3"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
