@@ -479,10 +479,10 @@ void UninstallStepLines(const ProcessState& P, const char* pWho, bool Windows200
 
 // A time of day from a DebugView log, "11:27:48" or "11:27:48.120".
 void AppendClock(std::string* pOut, uint64_t Ms, bool WithMs) {
-    const uint64_t Parts[3] = {Ms / 3600000 % 24, Ms / 60000 % 60, Ms / 1000 % 60};
+    const uint64_t Fields[3] = {Ms / 3600000 % 24, Ms / 60000 % 60, Ms / 1000 % 60};
     for (int i = 0; i < 3; ++i) {
-        pOut->append(i == 0 ? "" : ":").push_back(static_cast<char>('0' + Parts[i] / 10));
-        pOut->push_back(static_cast<char>('0' + Parts[i] % 10));
+        pOut->append(i == 0 ? "" : ":").push_back(static_cast<char>('0' + Fields[i] / 10));
+        pOut->push_back(static_cast<char>('0' + Fields[i] % 10));
     }
     if (WithMs) {
         pOut->push_back('.');
