@@ -57,6 +57,10 @@ struct EarlyFailure {
     Lines lines;
 };
 
+void PrintTo(const EarlyFailure& c, std::ostream* os) {
+    *os << c.point << '#' << c.occurrence;
+}
+
 class CompanionEarlyFailureTest : public SimTest, public ::testing::WithParamInterface<EarlyFailure> {};
 
 TEST_P(CompanionEarlyFailureTest, TracesItsMessageDoesNothingAndExitsZero) {

@@ -43,6 +43,10 @@ struct Failure {
     size_t reached;
 };
 
+void PrintTo(const Failure& f, std::ostream* os) {
+    *os << f.label;
+}
+
 void Package() {
     sim::AddFile(Dir + "\\" + Dll, "dll");
     sim::AddFile(Dir + "\\" + Inf, "[Version]\nSignature=\"$Windows NT$\"\n");

@@ -308,6 +308,10 @@ struct RoadCase {
     int runs; // (point, occurrence, error) runs of the sweep
 };
 
+void PrintTo(const RoadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class FaultSweepTest : public SimTest, public ::testing::WithParamInterface<RoadCase> {};
 
 TEST_P(FaultSweepTest, EveryFailureAtEveryPointEndsCleanly) {

@@ -45,6 +45,10 @@ struct Cut {
     std::optional<std::string> dir; // none: left as it was, result 0
 };
 
+void PrintTo(const Cut& c, std::ostream* os) {
+    *os << '"' << c.path << '"';
+}
+
 class Transf2PathTest : public SimTest, public ::testing::WithParamInterface<Cut> {};
 
 TEST_P(Transf2PathTest, CutsAtTheLastBackslashAndZeroesTheTail) {
@@ -117,6 +121,12 @@ struct StartFailure {
     const char* out;
 };
 
+void PrintTo(const StartFailure& f, std::ostream* os) {
+    *os << f.module;
+    if (f.injected)
+        *os << ", error " << f.injected;
+}
+
 class OpenApFailureTest : public SimTest, public ::testing::WithParamInterface<StartFailure> {};
 
 TEST_P(OpenApFailureTest, ReportsTheErrorAndNeitherWaitsNorCloses) {
@@ -181,6 +191,19 @@ struct ModuleCase {
     std::string dir; // what the hand-off takes as the setup program's folder
     bool fits;       // dir + "\Fenwarr64.exe" fits a path buffer
 };
+
+// The path with each run of more than three equal characters written as "a{200}".
+void PrintTo(const ModuleCase& c, std::ostream* os) {
+    const std::string& p = c.modulePath;
+    for (size_t i = 0, n = 0; i < p.size(); i += n) {
+        for (n = 1; i + n < p.size() && p[i + n] == p[i];)
+            ++n;
+        if (n > 3)
+            *os << p[i] << '{' << n << '}';
+        else
+            *os << p.substr(i, n);
+    }
+}
 
 class HandOffTest : public SimTest, public ::testing::WithParamInterface<ModuleCase> {};
 

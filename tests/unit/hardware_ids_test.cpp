@@ -41,6 +41,10 @@ struct MatchCase {
     int expected;
 };
 
+void PrintTo(const MatchCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class TableMatchTest : public ::testing::TestWithParam<MatchCase> {};
 
 TEST_P(TableMatchTest, AnswersOneOrZero) {
@@ -65,6 +69,10 @@ struct ContainsCase {
     const char* sub;
     int expected;
 };
+
+void PrintTo(const ContainsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ContainsTest : public ::testing::TestWithParam<ContainsCase> {};
 

@@ -47,6 +47,10 @@ struct WalkCase {
     bool present = true;
 };
 
+void PrintTo(const WalkCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class WalkTest : public SimTest, public ::testing::WithParamInterface<WalkCase> {};
 
 TEST_P(WalkTest, HandlesTheMemberThenGoesOnOrEnds) {
@@ -186,6 +190,10 @@ struct RefreshCase {
     CONFIGRET reenumerateResult;
     Lines calls;
 };
+
+void PrintTo(const RefreshCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RefreshTest : public SimTest, public ::testing::WithParamInterface<RefreshCase> {};
 

@@ -50,6 +50,10 @@ struct StoreCase {
     bool inUse = false;
 };
 
+void PrintTo(const StoreCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class StoreTest : public SimTest, public ::testing::WithParamInterface<StoreCase> {};
 
 TEST_P(StoreTest, OnlyAByteCopyOfAPackageInfIsOurs) {
@@ -217,6 +221,10 @@ struct ContentCase {
     int same;
 };
 
+void PrintTo(const ContentCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class SameContentTest : public SimTest, public ::testing::WithParamInterface<ContentCase> {};
 
 TEST_P(SameContentTest, ComparesEveryByteInChunks) {
@@ -243,6 +251,10 @@ struct ReadFailure {
     int occurrence;
     std::string line;
 };
+
+void PrintTo(const ReadFailure& c, std::ostream* os) {
+    *os << c.point << '#' << c.occurrence;
+}
 
 class SameContentFailureTest : public SimTest, public ::testing::WithParamInterface<ReadFailure> {};
 

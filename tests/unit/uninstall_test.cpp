@@ -30,6 +30,10 @@ struct NodeCase {
     bool removed;
 };
 
+void PrintTo(const NodeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ListedNodeTest : public SimTest, public ::testing::WithParamInterface<NodeCase> {};
 
 TEST_P(ListedNodeTest, EveryListedNodeGoesDriverOrNoneNothingElseIsTouched) {
@@ -190,6 +194,10 @@ struct EarlyFailure {
     Lines lines;
 };
 
+void PrintTo(const EarlyFailure& c, std::ostream* os) {
+    *os << c.point << '#' << c.occurrence;
+}
+
 class UninstallEarlyFailureTest : public SimTest, public ::testing::WithParamInterface<EarlyFailure> {};
 
 TEST_P(UninstallEarlyFailureTest, TracesItsMessageTouchesNothingAndExitsZero) {
@@ -213,6 +221,10 @@ struct ModeCase {
     std::vector<std::string> args;
     bool uninstall;
 };
+
+void PrintTo(const ModeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CompanionModeTest : public SimTest, public ::testing::WithParamInterface<ModeCase> {};
 

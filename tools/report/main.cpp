@@ -1,6 +1,6 @@
-// fenwarr-report FILE: reads a dbgmon record of the setup tool and tells, run by run and step by
-// step, what it did. Exit status: 0 every step succeeded, 1 some step failed, 2 the file cannot be
-// read or holds no run of the tool.
+// fenwarr-report FILE: reads a dbgmon record (or a DebugView log) of the setup tool and tells, run by run
+// and step by step, what it did. Exit status: 0 every step succeeded, 1 some step failed, 2 the file
+// cannot be read or holds no run of the tool.
 #include "tools/report/verdict.h"
 
 #include <cstdio>
@@ -10,7 +10,8 @@ int main(int argc, char** argv) {
     int Status = ReportNoRun;
     if (argc != 2 || argv[1][0] == '\0') {
         fputs("usage: fenwarr-report FILE\n"
-              "  FILE: a record written by dbgmon (--out FILE), with or without --time\n"
+              "  FILE: a record written by dbgmon (--out FILE), with or without --time,\n"
+              "        or a log saved by DebugView, with or without process ids\n"
               "exit status: 0 every step succeeded, 1 some step failed, 2 the file cannot be read or\n"
               "holds no run of the tool\n",
               stderr);

@@ -135,6 +135,7 @@ RecordStatus ParseRecord(const char* pLine, size_t Length, RecordFormat Format, 
     RecordStatus Status = RecordOk;
     pRecord->HasTime = false;
     pRecord->Ms = 0;
+    pRecord->HasPid = true;
     pRecord->Pid = 0;
     pRecord->pEscaped = pLine;
     pRecord->EscapedLength = 0;
@@ -184,7 +185,8 @@ const char* RecordStatusText(RecordStatus Status) {
         "readable",
         "empty line",
         "no TAB after the first column",
-        "a pid or time column that is not a decimal number",
+        "a pid, time or sequence column that is not a decimal number",
+        "a time column that is not a time",
         "a broken escape",
         "a NUL byte, or a raw TAB or CR inside the string",
         "longer than any debugger string",

@@ -1,5 +1,6 @@
 // One line of a dbgmon record file: the sender's process id, an optional time column, and the
-// debugger string with dbgmon's escapes undone.
+// debugger string with dbgmon's escapes undone. A DebugView log's lines give records too
+// (debugview_line.h).
 #pragma once
 
 #include <cstddef>
@@ -11,16 +12,18 @@ enum { RecordTextMax = 4091 };
 enum { RecordLineMax = 4 * RecordTextMax + 44 };
 
 enum RecordFormat {
-    FormatUnknown, // not yet decided: no parseable line seen
-    FormatPlain,   // <pid> TAB <string>
-    FormatTimed,   // <ms> TAB <pid> TAB <string> (dbgmon --time)
+    FormatUnknown,   // not yet decided: no parseable line seen
+    FormatPlain,     // <pid> TAB <string>
+    FormatTimed,     // <ms> TAB <pid> TAB <string> (dbgmon --time)
+    FormatDebugView, // <sequence> TAB <time> TAB [[pid] ]<strings>, a log saved by DebugView
 };
 
 enum RecordStatus {
     RecordOk,
     RecordEmpty,       // a blank line
     RecordNoTab,       // no TAB after the first column
-    RecordBadNumber,   // a pid or time column that is not a decimal number
+    RecordBadNumber,   // a pid, time or sequence column that is not a decimal number
+    RecordBadTime,     // DebugView: a time column that is not a time
     RecordBadEscape,   // a backslash not followed by \ n r t or xNN
     RecordBadByte,     // a NUL, or a raw TAB or CR inside the string
     RecordTooLong,     // longer than any debugger string can be
@@ -31,6 +34,7 @@ struct Record {
     RecordStatus Status;
     bool HasTime;
     uint64_t Ms;
+    bool HasPid; // false for a DebugView log saved without process ids
     uint32_t Pid;
     const char* pEscaped; // the string as it stands in the line
     size_t EscapedLength;

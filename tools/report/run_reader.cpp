@@ -46,9 +46,10 @@ int NameIndex(const MessageValue& Value, const char* const* pNames, int Count) {
     return Found;
 }
 
-void InitProcess(ProcessState* pProcess, ProgramRole Role, uint32_t Pid) {
+void InitProcess(ProcessState* pProcess, ProgramRole Role, const Record& Rec) {
     pProcess->Role = Role;
-    pProcess->Pid = Pid;
+    pProcess->HasPid = Rec.HasPid;
+    pProcess->Pid = Rec.Pid;
     pProcess->FirstLine = 0;
     pProcess->HasTime = false;
     pProcess->FirstMs = pProcess->LastMs = 0;
@@ -467,7 +468,7 @@ void StartProcess(ReportState* pState, PidSlot* pSlot, const ProgramKind& Kind, 
     const int Index = static_cast<int>(pState->Processes.size());
     pState->Processes.emplace_back();
     ProcessState& Process = pState->Processes.back();
-    InitProcess(&Process, Kind.Role, Rec.Pid);
+    InitProcess(&Process, Kind.Role, Rec);
     Process.FirstLine = pState->Lines;
     Process.Messages = 1;
     NoteTime(&Process, Rec);
@@ -493,54 +494,17 @@ void StartProcess(ReportState* pState, PidSlot* pSlot, const ProgramKind& Kind, 
     }
 }
 
-void HandleRecord(ReportState* pState, const Record& Rec) {
-    PidSlot& Slot = pState->Pids.try_emplace(Rec.Pid, PidSlot{-1, false, false}).first->second;
-    if (Rec.TextLength == ToolTagLength && memcmp(Rec.Text, ToolTag, ToolTagLength) == 0) {
-        if (Slot.TagPending)
-            ++pState->LoneTags;
-        Slot.TagPending = true;
+// A string of another program. Without a process id its sender is unknown: the tool's programs send no
+// untagged string but "CreateProcess failed".
+void ForeignString(ReportState* pState, PidSlot* pSlot, const Record& Rec) {
+    if (!Rec.HasPid) {
+        ++pState->UnknownSenderStrings;
+        KeepExample(&pState->UnknownSenderExamples, Rec.Text, Rec.TextLength);
         return;
     }
-
-    if (Slot.TagPending) {
-        Slot.TagPending = false;
-        ++pState->ToolMessages;
-        const ProgramKind* pKind = FindProgramByStart(Rec.Text, Rec.TextLength);
-        if (pKind != nullptr) {
-            StartProcess(pState, &Slot, *pKind, Rec);
-        } else if (Slot.Process < 0) {
-            ++pState->StrayMessages;
-            KeepExample(&pState->StrayExamples, Rec.Text, Rec.TextLength);
-        } else {
-            ProcessState& Process = pState->Processes[Slot.Process];
-            MessageMatch Match;
-            MatchToolMessage(Rec.Text, Rec.TextLength, &Match);
-            NoteTime(&Process, Rec);
-            ++Process.Messages;
-            if (Match.Cut)
-                ++Process.CutMessages;
-            ApplyMessage(&Process, Match, Rec);
-        }
-        return;
-    }
-
-    if (Slot.Process >= 0) {
-        ProcessState& Process = pState->Processes[Slot.Process];
-        NoteTime(&Process, Rec);
-        const bool StartFailed = Rec.TextLength == strlen(CreateProcessFailed) &&
-                                 memcmp(Rec.Text, CreateProcessFailed, Rec.TextLength) == 0;
-        if (StartFailed && (Process.Handoff == HandoffStarting || Process.Handoff == HandoffBegun)) {
-            Process.Handoff = HandoffStartFailed;
-        } else {
-            ++Process.UntaggedStrings;
-            KeepExample(&Process.UntaggedExamples, Rec.Text, Rec.TextLength);
-        }
-        return;
-    }
-
     ++pState->ForeignStrings;
-    if (!Slot.Foreign) {
-        Slot.Foreign = true;
+    if (!pSlot->Foreign) {
+        pSlot->Foreign = true;
         ++pState->ForeignProcesses;
     }
     if (pState->ForeignExamples.size() < ExamplesKept) {
@@ -548,6 +512,69 @@ void HandleRecord(ReportState* pState, const Record& Rec) {
         KeepExample(&pState->ForeignExamples, Rec.Text, Rec.TextLength);
         pState->ForeignExamples.back().insert(0, Example);
     }
+}
+
+// The string after a tag: a program's first message, or a message of the process the slot belongs to.
+void ToolMessage(ReportState* pState, PidSlot* pSlot, const Record& Rec) {
+    ++pState->ToolMessages;
+    const ProgramKind* pKind = FindProgramByStart(Rec.Text, Rec.TextLength);
+    if (pKind != nullptr) {
+        StartProcess(pState, pSlot, *pKind, Rec);
+    } else if (pSlot->Process < 0) {
+        ++pState->StrayMessages;
+        KeepExample(&pState->StrayExamples, Rec.Text, Rec.TextLength);
+    } else {
+        ProcessState& Process = pState->Processes[pSlot->Process];
+        MessageMatch Match;
+        MatchToolMessage(Rec.Text, Rec.TextLength, &Match);
+        NoteTime(&Process, Rec);
+        ++Process.Messages;
+        if (Match.Cut)
+            ++Process.CutMessages;
+        ApplyMessage(&Process, Match, Rec);
+    }
+}
+
+void HandleRecord(ReportState* pState, const Record& Rec) {
+    const uint64_t Key = Rec.HasPid ? Rec.Pid : NoPidSlot;
+    PidSlot& Slot = pState->Pids.try_emplace(Key, PidSlot{-1, false, false}).first->second;
+    if (Rec.TextLength == ToolTagLength && memcmp(Rec.Text, ToolTag, ToolTagLength) == 0) {
+        if (!Rec.HasPid)
+            ++pState->NoPidTags;
+        if (Slot.TagPending)
+            ++pState->LoneTags;
+        Slot.TagPending = true;
+        return;
+    }
+
+    if (Slot.TagPending) {
+        // Read as one process, another program's string may stand between a tag and its message: only a
+        // message the tool knows is taken as the tag's.
+        MessageMatch Match;
+        if (Rec.HasPid || MatchToolMessage(Rec.Text, Rec.TextLength, &Match)) {
+            Slot.TagPending = false;
+            ToolMessage(pState, &Slot, Rec);
+            return;
+        }
+    }
+
+    if (Slot.Process >= 0) {
+        ProcessState& Process = pState->Processes[Slot.Process];
+        const bool StartFailed = Rec.TextLength == strlen(CreateProcessFailed) &&
+                                 memcmp(Rec.Text, CreateProcessFailed, Rec.TextLength) == 0;
+        if (StartFailed && (Process.Handoff == HandoffStarting || Process.Handoff == HandoffBegun)) {
+            NoteTime(&Process, Rec);
+            Process.Handoff = HandoffStartFailed;
+            return;
+        }
+        if (Rec.HasPid) {
+            NoteTime(&Process, Rec);
+            ++Process.UntaggedStrings;
+            KeepExample(&Process.UntaggedExamples, Rec.Text, Rec.TextLength);
+            return;
+        }
+    }
+    ForeignString(pState, &Slot, Rec);
 }
 
 // The longest line that is read; anything longer is counted by its first bytes only.
@@ -564,15 +591,54 @@ void BadLine(ReportState* pState, RecordStatus Status, const char* pLine, size_t
     }
 }
 
+// A DebugView line: each string it holds is a record of its own.
+void HandleDebugViewLine(ReportState* pState, const char* pLine, size_t Length) {
+    DebugViewLine Line;
+    const RecordStatus Status = ParseDebugViewLine(pLine, Length, &Line);
+    if (Status != RecordOk) {
+        BadLine(pState, Status, pLine, Length);
+        return;
+    }
+    if (pState->Records == 0)
+        pState->ViewTime = Line.Time;
+    pState->ViewClockMs = pState->ViewClockMs || (Line.Time == TimeClock && Line.TimeHasMs);
+    pState->ViewPidLines += Line.HasPid ? 1 : 0;
+    size_t Done = 0;
+    do {
+        const size_t n = FirstJoinedString(Line.pText + Done, Line.TextLength - Done);
+        if (Done == 0 && n < Line.TextLength)
+            ++pState->ViewJoinedLines;
+        TakeDebugViewString(Line, Line.pText + Done, n, &pState->Current);
+        ++pState->Records;
+        HandleRecord(pState, pState->Current);
+        Done += n;
+    } while (Done < Line.TextLength);
+}
+
 // One line, without its LF. `Length` may exceed what was kept of it (`Kept` bytes at pLine).
 void HandleLine(ReportState* pState, const char* pLine, size_t Length, size_t Kept) {
     ++pState->Lines;
+    if (pState->Lines == 1) {
+        // A byte order mark from an editor: UTF-8 is read past, UTF-16 cannot be read at all.
+        static const char Utf8Bom[] = "\xef\xbb\xbf";
+        pState->Utf16 = Kept >= 2 && ((pLine[0] == '\xff' && pLine[1] == '\xfe') ||
+                                      (pLine[0] == '\xfe' && pLine[1] == '\xff'));
+        if (Kept >= 3 && memcmp(pLine, Utf8Bom, 3) == 0) {
+            pLine += 3;
+            Length -= 3;
+            Kept -= 3;
+        }
+    }
     if (Length > LineKeptMax) {
         BadLine(pState, RecordTooLong, pLine, Kept);
         return;
     }
     if (pState->Format == FormatUnknown)
-        pState->Format = GuessRecordFormat(pLine, Length);
+        pState->Format = IsDebugViewLine(pLine, Length) ? FormatDebugView : GuessRecordFormat(pLine, Length);
+    if (pState->Format == FormatDebugView) {
+        HandleDebugViewLine(pState, pLine, Length);
+        return;
+    }
     const RecordFormat Format = pState->Format == FormatUnknown ? FormatPlain : pState->Format;
     const RecordStatus Status = ParseRecord(pLine, Length, Format, &pState->Current);
     if (Status != RecordOk) {
@@ -609,6 +675,13 @@ void InitReport(ReportState* pState) {
     pState->BadExamples.clear();
     pState->ForeignStrings = pState->ForeignProcesses = 0;
     pState->ForeignExamples.clear();
+    pState->UnknownSenderStrings = 0;
+    pState->UnknownSenderExamples.clear();
+    pState->ViewTime = TimeElapsed;
+    pState->ViewClockMs = false;
+    pState->ViewPidLines = pState->ViewJoinedLines = 0;
+    pState->NoPidTags = 0;
+    pState->Utf16 = false;
     pState->StrayMessages = 0;
     pState->StrayExamples.clear();
     pState->LoneTags = 0;

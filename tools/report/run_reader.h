@@ -1,9 +1,10 @@
-// Reads a dbgmon record file and assembles what the tool's programs did: each program's messages
-// (the tag record, then the message record of the same process), grouped into runs. A run starts
-// at the first message of the setup program or of the uninstaller; the companion joins the run of
-// the same kind whose hand-off it follows.
+// Reads a dbgmon record file (or a DebugView log) and assembles what the tool's programs did: each program's
+// messages (the tag record, then the message record of the same process), grouped into runs. A run starts at
+// the first message of the setup program or of the uninstaller; the companion joins the run of the same kind
+// whose hand-off it follows.
 #pragma once
 
+#include "tools/report/debugview_line.h"
 #include "tools/report/record.h"
 #include "tools/report/tool_messages.h"
 
@@ -92,6 +93,7 @@ enum RefreshState { RefreshNotReached, RefreshRequested, RefreshRootNotFound };
 // Grouped by step for the reader, not packed: there is one per process.
 struct ProcessState { // NOLINT(clang-analyzer-optin.performance.Padding)
     ProgramRole Role;
+    bool HasPid; // false when read from a DebugView log without process ids
     uint32_t Pid;
     size_t FirstLine;
     bool HasTime;
@@ -163,7 +165,9 @@ struct Run {
     bool Uninstall;
 };
 
-// Per process id: the process it belongs to now, and whether its last record was the tag.
+// Per process id: the process it belongs to now, and whether its last record was the tag. The strings of
+// a DebugView log without process ids share one slot: read as one process.
+constexpr uint64_t NoPidSlot = 1ull << 32; // beyond every process id
 struct PidSlot {
     int Process;
     bool TagPending;
@@ -184,6 +188,16 @@ struct ReportState {
     size_t ForeignStrings;
     size_t ForeignProcesses;
     std::vector<std::string> ForeignExamples;
+    size_t UnknownSenderStrings; // without a process id and not the tool's
+    std::vector<std::string> UnknownSenderExamples;
+
+    // A DebugView log: its time column, and how its strings came.
+    DebugViewTime ViewTime; // as the first line has it
+    bool ViewClockMs;       // some time of day with milliseconds
+    size_t ViewPidLines;    // lines with a process id
+    size_t ViewJoinedLines; // lines holding more than one string
+    size_t NoPidTags;       // the tool's tags without a process id: its programs read as one process
+    bool Utf16;             // the file starts with a UTF-16 byte order mark
 
     size_t StrayMessages; // tagged messages of a process in no run
     std::vector<std::string> StrayExamples;
@@ -192,7 +206,7 @@ struct ReportState {
 
     std::vector<ProcessState> Processes;
     std::vector<Run> Runs;
-    std::unordered_map<uint32_t, PidSlot> Pids;
+    std::unordered_map<uint64_t, PidSlot> Pids;
 
     // Line assembly across reads.
     size_t CarryLength;            // the length of the line so far, which may exceed what Carry holds

@@ -477,13 +477,35 @@ void UninstallStepLines(const ProcessState& P, const char* pWho, bool Windows200
     RefreshLines(P, pWho, pVerdict, pOut);
 }
 
-void ProcessHeader(const ProcessState& P, std::string* pOut) {
+// A time of day from a DebugView log, "11:27:48" or "11:27:48.120".
+void AppendClock(std::string* pOut, uint64_t Ms, bool WithMs) {
+    const uint64_t Fields[3] = {Ms / 3600000 % 24, Ms / 60000 % 60, Ms / 1000 % 60};
+    for (int i = 0; i < 3; ++i) {
+        pOut->append(i == 0 ? "" : ":").push_back(static_cast<char>('0' + Fields[i] / 10));
+        pOut->push_back(static_cast<char>('0' + Fields[i] % 10));
+    }
+    if (WithMs) {
+        pOut->push_back('.');
+        for (uint64_t Unit = 100; Unit > 0; Unit /= 10)
+            pOut->push_back(static_cast<char>('0' + Ms % 1000 / Unit % 10));
+    }
+}
+
+void ProcessHeader(const ReportState& State, const ProcessState& P, std::string* pOut) {
     const ProgramKind* pKind = FindProgramByRole(P.Role);
-    pOut->append("  ").append(pKind != nullptr ? pKind->pLabel : "").append(ProgramName(P)).append(", pid ");
-    AppendNumber(pOut, P.Pid);
+    pOut->append("  ").append(pKind != nullptr ? pKind->pLabel : "").append(ProgramName(P));
+    if (P.HasPid) {
+        pOut->append(", pid ");
+        AppendNumber(pOut, P.Pid);
+    }
     pOut->append(", from line ");
     AppendNumber(pOut, P.FirstLine);
-    if (P.HasTime) {
+    if (P.HasTime && State.Format == FormatDebugView && State.ViewTime == TimeClock) {
+        pOut->append(", ");
+        AppendClock(pOut, P.FirstMs, State.ViewClockMs);
+        pOut->append(" to ");
+        AppendClock(pOut, P.LastMs, State.ViewClockMs);
+    } else if (P.HasTime) {
         pOut->append(", ");
         AppendNumber(pOut, P.FirstMs);
         pOut->append(" to ");
@@ -574,9 +596,13 @@ void HandoffLines(const ReportState& State, const ProcessState& S, RunVerdict* p
         break;
     default:
         if (S.CompanionProcess >= 0) {
+            const ProcessState& C = State.Processes[S.CompanionProcess];
             AppendEscaped(pOut, Path);
-            pOut->append(": started, pid ");
-            AppendNumber(pOut, State.Processes[S.CompanionProcess].Pid);
+            pOut->append(": started");
+            if (C.HasPid) {
+                pOut->append(", pid ");
+                AppendNumber(pOut, C.Pid);
+            }
             pOut->append("\n");
         } else {
             AppendEscaped(pOut, Path);
@@ -655,9 +681,9 @@ void RunLines(const ReportState& State, size_t Index, RunVerdict* pVerdict, std:
     else
         pOut->append("road not recorded\n");
     if (pSetup != nullptr)
-        ProcessHeader(*pSetup, pOut);
+        ProcessHeader(State, *pSetup, pOut);
     if (pCompanion != nullptr)
-        ProcessHeader(*pCompanion, pOut);
+        ProcessHeader(State, *pCompanion, pOut);
     if (pSetup != nullptr) {
         SetupLines(State, *pSetup, pVerdict, pOut);
         NoiseLines(*pSetup, R.Uninstall ? "Uninstaller " : "Setup program ", pOut);
@@ -689,6 +715,11 @@ void RecordLines(const ReportState& State, std::string* pOut) {
         AppendCount(pOut, State.ForeignProcesses, "process", "processes");
         ExampleList(State.ForeignExamples, pOut);
     }
+    if (State.UnknownSenderStrings > 0) {
+        pOut->append("Other strings, sender unknown (no process id): ");
+        AppendNumber(pOut, State.UnknownSenderStrings);
+        ExampleList(State.UnknownSenderExamples, pOut);
+    }
     if (State.StrayMessages > 0) {
         pOut->append("Tool messages outside any run: ");
         AppendNumber(pOut, State.StrayMessages);
@@ -713,6 +744,34 @@ void RecordLines(const ReportState& State, std::string* pOut) {
     }
     if (State.LastLineCut)
         pOut->append("The last line has no line end: the record may have been cut off\n");
+    if (State.Utf16)
+        pOut->append(
+            "The file is UTF-16 (\"Unicode\") text, which is not read: save it again as ANSI or UTF-8 "
+            "text\n");
+}
+
+// How the DebugView log was saved, and what reading it without process ids cannot know.
+void DebugViewLines(const ReportState& State, std::string* pOut) {
+    pOut->append("Log: ");
+    pOut->append(State.ViewTime == TimeClock ? "times of day" : "times in seconds since the first line");
+    if (State.ViewPidLines == 0) {
+        pOut->append(", no process ids");
+    } else {
+        pOut->append(", process ids on ");
+        AppendCount(pOut, State.ViewPidLines, "line", "lines");
+    }
+    if (State.ViewJoinedLines == 0) {
+        pOut->append(", each string on a line of its own\n");
+    } else {
+        pOut->append(", strings joined on ");
+        AppendCount(pOut, State.ViewJoinedLines, "line", "lines");
+        pOut->append(" (\"Force Carriage Returns\" off)\n");
+    }
+    if (State.NoPidTags > 0)
+        pOut->append(
+            "One process: this log has no process ids (DebugView's \"Win32 PIDs\" was off), so it is read "
+            "as one process, each program from its start message to the next; it cannot tell apart "
+            "programs that ran at the same time, nor who sent a string without the tag\n");
 }
 
 } // namespace
@@ -722,13 +781,18 @@ ReportStatus WriteReport(const ReportState& State, const char* pName, std::strin
     AppendEscaped(pOut, pName);
     pOut->append("\nRecord: ");
     AppendNumber(pOut, State.Lines);
-    pOut->append(State.Format == FormatTimed ? " lines with times, " : " lines, ");
+    if (State.Format == FormatDebugView)
+        pOut->append(" lines of a DebugView log, ");
+    else
+        pOut->append(State.Format == FormatTimed ? " lines with times, " : " lines, ");
     AppendNumber(pOut, State.Records);
     pOut->append(" debugger strings, ");
     AppendNumber(pOut, State.ToolMessages);
     pOut->append(" tool messages, ");
     AppendCount(pOut, State.Runs.size(), "run", "runs");
     pOut->append("\n");
+    if (State.Format == FormatDebugView)
+        DebugViewLines(State, pOut);
 
     std::vector<RunVerdict> Verdicts(State.Runs.size());
     size_t FailedRuns = 0;
