@@ -334,6 +334,33 @@ fw_dump() {
   done
 }
 
+# fw_sort_store_records <IN >OUT: the uninstall's store records sorted by file name. Our store files
+# are found by content, in the order the file system lists C:\windows\inf; each "Store file" record
+# pair with its answer is sorted by name, so that order does not matter.
+fw_sort_store_records() {
+  LC_ALL=C awk '
+    function flush(   n, i, j, t) {
+      n = 0
+      for (k in grp) key[++n] = k
+      for (i = 2; i <= n; i++) { t = key[i]; for (j = i - 1; j > 0 && key[j] > t; j--) key[j + 1] = key[j]; key[j + 1] = t }
+      for (i = 1; i <= n; i++) printf "%s", grp[key[i]]
+      delete grp; delete key
+    }
+    { line[NR] = $0 }
+    END {
+      for (i = 1; i <= NR; i++) {
+        if (i + 3 <= NR && line[i + 1] ~ /\tStore file: / && line[i + 3] ~ /\tSetupUninstallOEMInf /) {
+          grp[tolower(line[i + 1])] = line[i] "\n" line[i + 1] "\n" line[i + 2] "\n" line[i + 3] "\n"
+          i += 3
+          continue
+        }
+        flush()
+        print line[i]
+      }
+      flush()
+    }'
+}
+
 # --- Paths --------------------------------------------------------------------
 
 # fw_unix_path 'C:\A\b.txt' -> the path in the clone, matching each existing

@@ -126,32 +126,6 @@ assert_coinstallers() {
   done
 }
 
-# Our store files are found by content, in the order the file system lists C:\windows\inf: each
-# "Store file" record pair with its answer sorted by name, on both sides of the comparison.
-sort_store_records() {
-  LC_ALL=C awk '
-    function flush(   n, i, j, t) {
-      n = 0
-      for (k in grp) key[++n] = k
-      for (i = 2; i <= n; i++) { t = key[i]; for (j = i - 1; j > 0 && key[j] > t; j--) key[j + 1] = key[j]; key[j + 1] = t }
-      for (i = 1; i <= n; i++) printf "%s", grp[key[i]]
-      delete grp; delete key
-    }
-    { line[NR] = $0 }
-    END {
-      for (i = 1; i <= NR; i++) {
-        if (i + 3 <= NR && line[i + 1] ~ /\tStore file: / && line[i + 3] ~ /\tSetupUninstallOEMInf /) {
-          grp[tolower(line[i + 1])] = line[i] "\n" line[i + 1] "\n" line[i + 2] "\n" line[i + 3] "\n"
-          i += 3
-          continue
-        }
-        flush()
-        print line[i]
-      }
-      flush()
-    }'
-}
-
 # expect_setup_run PID COMPANION_PID: FenwarrSetup.exe's whole run from the install folder, and on
 # 64-bit Windows the companion's. No device is seeded, so neither finds one; Wine's CM_Locate_DevNode_ExA
 # is a stub returning CR_FAILURE: no refresh. INFs already in the store are found again under their names.
@@ -197,10 +171,10 @@ expect_uninstall_run() {
 # NAME.raw for fenwarr-report.
 assert_record() {
   cp "$FW_DIR/trace.raw" "$FW_DIR/$1.raw"
-  sort_store_records <"$FW_DIR/expected" >"$FW_DIR/expected.sorted"
+  fw_sort_store_records <"$FW_DIR/expected" >"$FW_DIR/expected.sorted"
   mv "$FW_DIR/expected.sorted" "$FW_DIR/expected"
   cp "$FW_DIR/trace.norm" "$FW_DIR/trace.listed"
-  sort_store_records <"$FW_DIR/trace.listed" >"$FW_DIR/trace.norm"
+  fw_sort_store_records <"$FW_DIR/trace.listed" >"$FW_DIR/trace.norm"
   fw_assert_trace
 }
 

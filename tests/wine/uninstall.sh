@@ -110,33 +110,11 @@ expect_store() {
   done < <(printf '%s\n' "${!staged[@]}" | LC_ALL=C sort)
 }
 
-# The store records of the trace sorted by file name, so that the order in
-# which the file system lists them does not matter; trace.listed keeps the
+# The store records of the trace sorted by file name; trace.listed keeps the
 # order Wine gave.
 sort_store_records() {
   cp "$FW_DIR/trace.norm" "$FW_DIR/trace.listed"
-  LC_ALL=C awk '
-    function flush(   i, j, t, n) {
-      n = 0
-      for (k in grp) key[++n] = k
-      for (i = 2; i <= n; i++) { t = key[i]; for (j = i - 1; j > 0 && key[j] > t; j--) key[j + 1] = key[j]; key[j + 1] = t }
-      for (i = 1; i <= n; i++) printf "%s", grp[key[i]]
-      delete grp; delete key
-    }
-    { line[NR] = $0 }
-    END {
-      for (i = 1; i <= NR; i++) {
-        if (i + 3 <= NR && line[i + 1] ~ /\tStore file: / && line[i + 3] ~ /\tSetupUninstallOEMInf /) {
-          k = tolower(line[i + 1])
-          grp[k] = line[i] "\n" line[i + 1] "\n" line[i + 2] "\n" line[i + 3] "\n"
-          i += 3
-          continue
-        }
-        flush()
-        print line[i]
-      }
-      flush()
-    }' "$FW_DIR/trace.listed" >"$FW_DIR/trace.norm"
+  fw_sort_store_records <"$FW_DIR/trace.listed" >"$FW_DIR/trace.norm"
 }
 
 # The uninstaller's hand-off (P1) and the companion's first records (P2).
