@@ -16,7 +16,8 @@ int UninstallMain();
 void UninstallSteps(const char* pSysDir, const char* pSourceDir);
 
 // Removes every listed device node, attached or not, driver or none. Adds the listed nodes found to
-// *pFound. Returns 0 only when the device set cannot be obtained.
+// *pFound. Returns 1 when every node was looked at; 0 when the device set could not be obtained, a node
+// was passed over or the walk ended early (each traced).
 int RemoveListedDevices(DWORD* pFound);
 
 // Takes every INF file of the driver store in the Windows folder above pSysDir that is a byte copy of
