@@ -4,13 +4,23 @@
 
 #include "uninstall/uninstall.h"
 
+#include <functional>
+
 namespace {
 
 const std::string Ghost = "USB\\VID_0E8D&PID_2000&REV_0100";
+const std::string Half = "C:\\Program Files\\Zamtre_Driver\\fenwarr\\Win32";
+const std::string Store = "C:\\Windows\\inf\\";
 const char* const HwIdFetch = "SetupDiGetDeviceRegistryPropertyA.HardwareID";
+const char* const Infs[] = {"Halvex_mdm.inf", "Halvex_ser.inf",   "Halvex_adb.inf", "cdc-acm.inf",
+                            "WceIS.inf",      "usbvcom_brom.inf", "usbvcom.inf"};
+const char* const Nothing = "Nothing to uninstall\n";
 
 std::string Found(const std::string& id) {
     return "Found! [" + id + "]\n";
+}
+std::string Content(const std::string& inf) {
+    return "[Version]\r\nSignature=\"$Windows NT$\"\r\n; " + inf + "\r\n";
 }
 // ERROR_NO_SUCH_DEVINST as %d prints it.
 const std::string Vanished = std::to_string(static_cast<int>(ERROR_NO_SUCH_DEVINST));
@@ -63,5 +73,101 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{"NoListIsNoSkip", {{HwIdFetch, 1, ERROR_INVALID_DATA}}, GhostGone, 1},
         WalkCase{"EndOfSetIsComplete", {{"SetupDiEnumDeviceInfo", 1, ERROR_NO_MORE_ITEMS}}, {}, 1}),
     [](const ::testing::TestParamInfo<WalkCase>& info) { return std::string(info.param.name); });
+
+// ---- The end of the run -----------------------------------------------------------------------------
+
+struct RunCase {
+    const char* name;
+    std::function<void()> machine; // what the machine holds beyond the package and a foreign INF
+    std::vector<sim::Fault> faults;
+    std::string told; // the line that names what was passed over; empty: a complete search
+};
+
+class EndOfRunTest : public SimTest, public ::testing::WithParamInterface<RunCase> {};
+
+TEST_P(EndOfRunTest, NothingToUninstallOnlyAfterAWholeSearch) {
+    const RunCase& c = GetParam();
+    for (const char* inf : Infs)
+        sim::AddFile(Half + "\\" + inf, Content(inf));
+    sim::AddFile(Store + "oem9.inf", Content("another vendor's"));
+    c.machine();
+    for (const sim::Fault& fault : c.faults)
+        sim::FailAt(fault.point, fault.occurrence, fault.error);
+    EXPECT_EQ(UninstallMain(), 1);
+
+    const Lines traced = Traced();
+    const Lines end =
+        c.told.empty()
+            ? Lines{"Co-installers kept: shared with other drivers\n", Nothing, "Refresh device node"}
+            : Lines{"Co-installers kept: shared with other drivers\n", "Refresh device node"};
+    ASSERT_GE(traced.size(), end.size());
+    EXPECT_EQ(Lines(traced.end() - end.size(), traced.end()), end);
+    if (!c.told.empty()) {
+        EXPECT_NE(std::find(traced.begin(), traced.end(), c.told), traced.end()) << "missing: " << c.told;
+    }
+}
+
+void NoNode() {}
+void GhostOnly() {
+    sim::AddDevice("USB\\VID_0E8D&PID_2000\\5", sim::MultiSz({Ghost}), std::nullopt);
+}
+// A node unplugged between the enumeration and the query, then a ghost.
+void VanishedThenGhost() {
+    sim::AddDevice("USB\\VID_4C1B&PID_7435\\9", sim::MultiSz({"USB\\VID_4C1B&PID_7435"}), std::nullopt);
+    GhostOnly();
+}
+void LockedStoreCopy() {
+    sim::AddFile(Store + "oem3.inf", Content("cdc-acm.inf"));
+    sim::M().files[sim::Lower(Store + "oem3.inf")].locked = true;
+}
+void CopyOfAMissingPackageInf() {
+    sim::M().files.erase(sim::Lower(Half + "\\Halvex_mdm.inf"));
+    sim::AddFile(Store + "oem1.inf", Content("Halvex_mdm.inf"));
+}
+const std::string LongName = std::string(250, 'n') + ".inf";
+void UnnamedStoreFile() {
+    sim::AddFile(Store + LongName, Content("Halvex_mdm.inf"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, EndOfRunTest,
+    ::testing::Values(
+        RunCase{"WholeSearch", NoNode, {}, ""},
+        // Both ghosts are still seen and removed; only the vanished one is told.
+        RunCase{"FetchErrorMidWalk",
+                VanishedThenGhost,
+                {{HwIdFetch, 1, ERROR_NO_SUCH_DEVINST}},
+                "Device skipped, code is " + Vanished + "\n"},
+        RunCase{"OnlyListedNodeVanished",
+                GhostOnly,
+                {{HwIdFetch, 1, ERROR_NO_SUCH_DEVINST}},
+                "Device skipped, code is " + Vanished + "\n"},
+        RunCase{"EnumerationError",
+                GhostOnly,
+                {{"SetupDiEnumDeviceInfo", 1, ERROR_INVALID_HANDLE}},
+                "Device walk ended early, code is 6\n"},
+        RunCase{"ListBlockFails", GhostOnly, {{"LocalAlloc", 1, ERROR_NOT_ENOUGH_MEMORY}}, "Malloc failed\n"},
+        RunCase{
+            "LockedStoreCopy", LockedStoreCopy, {}, "CreateFile failed, code is 32, " + Store + "oem3.inf\n"},
+        RunCase{"PackageInfMissing",
+                CopyOfAMissingPackageInf,
+                {},
+                "Package INF not found, code is 2, " + Half + "\\Halvex_mdm.inf\n"},
+        RunCase{"StoreFileNameTooLong",
+                UnnamedStoreFile,
+                {},
+                "Store file name too long: C:\\Windows\\inf\\" + LongName + "\n"}),
+    [](const ::testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
+
+using VanishedNodeTest = SimTest;
+
+// The reproduction in full: the ghost after the vanished node goes, and nothing else is touched.
+TEST_F(VanishedNodeTest, TheGhostBehindItIsStillRemoved) {
+    VanishedThenGhost();
+    sim::FailAt(HwIdFetch, 1, ERROR_NO_SUCH_DEVINST);
+    EXPECT_EQ(UninstallMain(), 1);
+    EXPECT_FALSE(sim::M().devices[0].removed);
+    EXPECT_TRUE(sim::M().devices[1].removed);
+}
 
 } // namespace
