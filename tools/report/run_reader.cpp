@@ -71,8 +71,11 @@ void InitProcess(ProcessState* pProcess, ProgramRole Role, uint32_t Pid) {
     for (size_t& Count : pProcess->NodeOutcomes)
         Count = 0;
     pProcess->NodesSkippedNoMemory = 0;
+    pProcess->NodesPassedOver = 0;
     pProcess->NodeOpen = false;
     pProcess->DevicesWalked = false;
+    pProcess->WalkCut = false;
+    pProcess->WalkCutError = 0;
     pProcess->Refresh = RefreshNotReached;
     pProcess->DeviceSetFailed = false;
     pProcess->DeviceSetError = 0;
@@ -91,6 +94,7 @@ void InitProcess(ProcessState* pProcess, ProgramRole Role, uint32_t Pid) {
     pProcess->CoInstallersKept = false;
     pProcess->NothingToUninstall = false;
     pProcess->Handoff = HandoffNotReached;
+    pProcess->ModulePathError = 0;
     pProcess->CompanionProcess = -1;
     pProcess->UnknownMessages = 0;
     pProcess->UntaggedStrings = 0;
@@ -389,6 +393,16 @@ void ApplyMessage(ProcessState* pProcess, const MessageMatch& Match, const Recor
     case MsgMallocDriver:
         ++pProcess->NodesSkippedNoMemory;
         break;
+    case MsgDeviceSkipped:
+        if (pProcess->PassedOverErrors.size() < MaxNodesKept)
+            pProcess->PassedOverErrors.push_back(DecimalError(V0));
+        ++pProcess->NodesPassedOver;
+        break;
+    case MsgWalkEndedEarly:
+        pProcess->WalkCut = true;
+        pProcess->WalkCutError = DecimalError(V0);
+        pProcess->DevicesWalked = true;
+        break;
     case MsgFound:
         ++pProcess->NodeCount;
         ++pProcess->NodeOutcomes[NodePending];
@@ -423,6 +437,10 @@ void ApplyMessage(ProcessState* pProcess, const MessageMatch& Match, const Recor
         break; // the module path line that follows tells what was used
     case MsgModulePath:
         pProcess->ModulePath = ValueText(V0);
+        break;
+    case MsgModulePathFailed:
+        pProcess->Handoff = HandoffNoPath;
+        pProcess->ModulePathError = DecimalError(V0);
         break;
     case MsgCompanionTooLong:
         pProcess->ModulePath = ValueText(V0);
