@@ -129,6 +129,9 @@ struct MessageMatch {
 // values are used.
 bool MatchToolMessage(const char* pText, size_t Length, MessageMatch* pMatch);
 
+// True for a message that tells of a failed step; false for the others and for MsgNone.
+bool IsFailureMessage(MessageId Id);
+
 // A %d value as the tool printed it (a DWORD through %d may be negative), or false.
 bool ValueAsDecimal(const MessageValue& Value, uint32_t* pNumber);
 // A %x value (lower-case hex without 0x), or false.
