@@ -37,6 +37,7 @@ void RemoveIfDriverless(HDEVINFO hDevInfo, SP_DEVINFO_DATA* pDevInfoData, const 
 } // namespace
 
 int RemoveDriverlessDevices() {
-    DWORD Listed = 0;
-    return WalkListedDevices(RemoveIfDriverless, &Listed);
+    DeviceWalk Walk;
+    // A member that cannot be read is passed over in silence, so one vanished node hides no other ghost.
+    return WalkListedDevices(RemoveIfDriverless, WalkSilent, &Walk);
 }

@@ -18,5 +18,6 @@ void OpenAP(const char* pModule, const char* pPath, char* pCommand, int bWait);
 void StartCompanion();
 
 // Starts the companion from the running program's folder with command line pCommand (null: none) and
-// waits until it has ended.
+// waits until it has ended. Starts nothing when the program's own path cannot be read whole, or the
+// companion's would not fit (traced).
 void RunCompanion(char* pCommand);

@@ -19,11 +19,13 @@ void RemoveListedMember(HDEVINFO hDevInfo, SP_DEVINFO_DATA* pDevInfoData, const 
 } // namespace
 
 int RemoveListedDevices(DWORD* pFound) {
-    if (!WalkListedDevices(RemoveListedMember, pFound)) {
+    DeviceWalk Walk;
+    if (!WalkListedDevices(RemoveListedMember, WalkTraced, &Walk)) {
         // The device set is the walk's only call before it gives up.
         DWORD Error = GetLastError();
         TraceMsg("SetupDiGetClassDevs failed, error code: 0x%x\n", Error, 0);
         return 0;
     }
-    return 1;
+    *pFound += Walk.Listed;
+    return Walk.Complete && Walk.Skipped == 0;
 }

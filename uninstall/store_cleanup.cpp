@@ -57,9 +57,10 @@ int ReadPackageInfs(const char* pSourceDir, PackageInf* pInfs) {
     return Count;
 }
 
-// 1 when the store file is a byte copy of one of the package's INF files. The sizes come first, so a
-// store full of other INF files costs one comparison of numbers each. What cannot be read cannot be
-// shown to be ours: the first failed comparison ends the search.
+// 1 when the store file is a byte copy of one of the package's INF files, 0 when it is none, -1 when a
+// comparison could not be made. The sizes come first, so a store full of other INF files costs one
+// comparison of numbers each. What cannot be read cannot be shown to be ours: the first failed
+// comparison ends the search.
 int IsPackageCopy(const char* pStorePath, const WIN32_FIND_DATAA* pFindData, const PackageInf* pInfs) {
     for (int i = 0; i < InfCount; ++i) {
         const PackageInf* pInf = &pInfs[i];
@@ -68,33 +69,36 @@ int IsPackageCopy(const char* pStorePath, const WIN32_FIND_DATAA* pFindData, con
             continue;
         int Same = SameContent(pStorePath, pInf->Path);
         if (Same != 0)
-            return Same == 1;
+            return Same;
     }
     return 0;
 }
 
 // Takes one file of the store out when it is ours. The name, not the content, is what other vendors may
-// share with us, so only the content decides.
-void CheckStoreFile(SetupUninstallOEMInfFn pUninstall, const char* pInfDir, const WIN32_FIND_DATAA* pFindData,
-                    const PackageInf* pInfs, DWORD* pFound) {
+// share with us, so only the content decides. Returns 1 when the file was looked at, 0 when it could not
+// be named or compared (traced).
+int CheckStoreFile(SetupUninstallOEMInfFn pUninstall, const char* pInfDir, const WIN32_FIND_DATAA* pFindData,
+                   const PackageInf* pInfs, DWORD* pFound) {
     char StorePath[MAX_PATH];
     if (pFindData->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return;
+        return 1;
     if (!JoinPath(StorePath, pInfDir, pFindData->cFileName)) {
         TraceMsg("Store file name too long: %s\\%s\n", pInfDir, pFindData->cFileName);
-        return;
+        return 0;
     }
-    if (!IsPackageCopy(StorePath, pFindData, pInfs))
-        return;
+    int Copy = IsPackageCopy(StorePath, pFindData, pInfs);
+    if (Copy != 1)
+        return Copy == 0;
     ++*pFound;
     TraceMsg("Store file: %s\n", StorePath, 0);
     // No force: Windows keeps a package that a device still uses.
     if (!pUninstall(pFindData->cFileName, 0, NULL)) {
         DWORD Error = GetLastError();
         TraceMsg("SetupUninstallOEMInf failed, error code: 0x%x\n", Error, 0);
-        return;
+        return 1;
     }
     TraceMsg("SetupUninstallOEMInf success, %s\n", pFindData->cFileName, 0);
+    return 1;
 }
 
 } // namespace
@@ -109,11 +113,14 @@ int RemoveStoreInfs(const char* pSysDir, const char* pSourceDir, DWORD* pFound) 
     char Pattern[MAX_PATH];
     WIN32_FIND_DATAA FindData;
     DWORD Error = 0;
+    int PackageInfsRead = 0;
+    DWORD FilesPassedOver = 0;
 
     pUninstall = FindSetupUninstallOEMInf();
     if (pUninstall == NULL)
         goto Cleanup;
-    if (ReadPackageInfs(pSourceDir, Infs) == 0) {
+    PackageInfsRead = ReadPackageInfs(pSourceDir, Infs);
+    if (PackageInfsRead == 0) {
         TraceMsg("No package INF to compare with, driver store left alone\n", 0, 0);
         goto Cleanup;
     }
@@ -133,14 +140,16 @@ int RemoveStoreInfs(const char* pSysDir, const char* pSourceDir, DWORD* pFound) 
         goto Cleanup;
     }
     do {
-        CheckStoreFile(pUninstall, InfDir, &FindData, Infs, pFound);
+        if (!CheckStoreFile(pUninstall, InfDir, &FindData, Infs, pFound))
+            ++FilesPassedOver;
     } while (FindNextFileA(hFind, &FindData));
     Error = GetLastError();
     if (Error != ERROR_NO_MORE_FILES) {
         TraceMsg("FindNextFile failed, code is %d\n", Error, 0);
         goto Cleanup;
     }
-    Result = 1;
+    // A copy of a missing package INF, or one among the files passed over, would go unseen.
+    Result = PackageInfsRead == InfCount && FilesPassedOver == 0;
 
 Cleanup:
     if (hFind != INVALID_HANDLE_VALUE) // NOLINT(performance-no-int-to-ptr)

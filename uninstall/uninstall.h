@@ -16,12 +16,14 @@ int UninstallMain();
 void UninstallSteps(const char* pSysDir, const char* pSourceDir);
 
 // Removes every listed device node, attached or not, driver or none. Adds the listed nodes found to
-// *pFound. Returns 0 only when the device set cannot be obtained.
+// *pFound. Returns 1 when every node was looked at; 0 when the device set could not be obtained, a node
+// was passed over or the walk ended early (each traced).
 int RemoveListedDevices(DWORD* pFound);
 
 // Takes every INF file of the driver store in the Windows folder above pSysDir that is a byte copy of
 // one of the package's INF files in pSourceDir out of the store, without force. Adds the store files
-// found to be ours to *pFound. Returns 1 when the store was walked, 0 when it was left alone.
+// found to be ours to *pFound. Returns 1 when every store file was compared with all seven package INF
+// files; 0 when the store was left alone or part of it could not be looked at (each traced).
 int RemoveStoreInfs(const char* pSysDir, const char* pSourceDir, DWORD* pFound);
 
 // 1 when the two files hold the same bytes, read in chunks; 0 when they differ; -1 when one of them

@@ -124,8 +124,10 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{"NoDriverBlock", Listed, {}, {"Malloc failed\n"}, Kept, {{"LocalAlloc", 2, 8}}},
         WalkCase{"NoListBlock", Listed, {}, {"Malloc failed\n"}, Kept, {{"LocalAlloc", 1, 8}}},
         WalkCase{"AskedAgainForNoMoreIsSkipped", Listed, {}, {}, Kept, {{HwIdFetch, 2, 122}}},
-        WalkCase{"SizeQueryDeniedEndsWalk", Listed, {}, {}, WalkEnds, {{HwIdFetch, 1, 5}}},
-        WalkCase{"FetchErrorOneEndsWalk", Listed, {}, {}, WalkEnds, {{HwIdFetch, 2, 1}}}),
+        // One node that vanished since the enumeration hides no other ghost: passed over in silence.
+        WalkCase{"SizeQueryDeniedIsPassedOver", Listed, {}, {}, Kept, {{HwIdFetch, 1, 5}}},
+        WalkCase{"VanishedNodeIsPassedOver", Listed, {}, {}, Kept, {{HwIdFetch, 2, ERROR_NO_SUCH_DEVINST}}},
+        WalkCase{"EnumerationErrorEndsWalk", Listed, {}, {}, WalkEnds, {{"SetupDiEnumDeviceInfo", 1, 6}}}),
     [](const ::testing::TestParamInfo<WalkCase>& info) { return std::string(info.param.name); });
 
 using RemoveDriverlessTest = SimTest;

@@ -72,8 +72,11 @@ void InitProcess(ProcessState* pProcess, ProgramRole Role, const Record& Rec) {
     for (size_t& Count : pProcess->NodeOutcomes)
         Count = 0;
     pProcess->NodesSkippedNoMemory = 0;
+    pProcess->NodesPassedOver = 0;
     pProcess->NodeOpen = false;
     pProcess->DevicesWalked = false;
+    pProcess->WalkCut = false;
+    pProcess->WalkCutError = 0;
     pProcess->Refresh = RefreshNotReached;
     pProcess->DeviceSetFailed = false;
     pProcess->DeviceSetError = 0;
@@ -92,6 +95,7 @@ void InitProcess(ProcessState* pProcess, ProgramRole Role, const Record& Rec) {
     pProcess->CoInstallersKept = false;
     pProcess->NothingToUninstall = false;
     pProcess->Handoff = HandoffNotReached;
+    pProcess->ModulePathError = 0;
     pProcess->CompanionProcess = -1;
     pProcess->UnknownMessages = 0;
     pProcess->UntaggedStrings = 0;
@@ -390,6 +394,16 @@ void ApplyMessage(ProcessState* pProcess, const MessageMatch& Match, const Recor
     case MsgMallocDriver:
         ++pProcess->NodesSkippedNoMemory;
         break;
+    case MsgDeviceSkipped:
+        if (pProcess->PassedOverErrors.size() < MaxNodesKept)
+            pProcess->PassedOverErrors.push_back(DecimalError(V0));
+        ++pProcess->NodesPassedOver;
+        break;
+    case MsgWalkEndedEarly:
+        pProcess->WalkCut = true;
+        pProcess->WalkCutError = DecimalError(V0);
+        pProcess->DevicesWalked = true;
+        break;
     case MsgFound:
         ++pProcess->NodeCount;
         ++pProcess->NodeOutcomes[NodePending];
@@ -424,6 +438,10 @@ void ApplyMessage(ProcessState* pProcess, const MessageMatch& Match, const Recor
         break; // the module path line that follows tells what was used
     case MsgModulePath:
         pProcess->ModulePath = ValueText(V0);
+        break;
+    case MsgModulePathFailed:
+        pProcess->Handoff = HandoffNoPath;
+        pProcess->ModulePathError = DecimalError(V0);
         break;
     case MsgCompanionTooLong:
         pProcess->ModulePath = ValueText(V0);

@@ -83,6 +83,7 @@ enum HandoffState {
     HandoffNotReached,
     HandoffBegun,       // "Setup for 64bit OS" or "Uninstall for 64bit OS"
     HandoffModuleNull,  // the module path buffer was null
+    HandoffNoPath,      // the program's own path could not be read whole: nothing was started
     HandoffPathTooLong, // the companion's full path does not fit
     HandoffStarting,    // about to start the companion
     HandoffStartFailed, // the untagged "CreateProcess failed"
@@ -126,6 +127,13 @@ struct ProcessState { // NOLINT(clang-analyzer-optin.performance.Padding)
     bool NodeOpen;      // the node found last has no outcome yet
     bool DevicesWalked; // a message after the walk shows it ended
 
+    // Gaps in the walk: nodes whose hardware IDs could not be read (their errors, the first
+    // MaxNodesKept), and an end before the last node.
+    size_t NodesPassedOver;
+    std::vector<uint32_t> PassedOverErrors;
+    bool WalkCut;
+    uint32_t WalkCutError;
+
     RefreshState Refresh;
 
     // Uninstall.
@@ -148,6 +156,7 @@ struct ProcessState { // NOLINT(clang-analyzer-optin.performance.Padding)
     bool NothingToUninstall;
 
     HandoffState Handoff;
+    uint32_t ModulePathError; // with HandoffNoPath
     std::string ModulePath;
     std::string CompanionPath;
     int CompanionProcess; // index of the companion's process, -1 for none

@@ -19,77 +19,84 @@ constexpr ProgramKind ProgramTable[] = {
      "Companion: "},
 };
 
-struct MessageFormat {
+// In the order a row reads best; a few padding bytes per row do not matter.
+struct MessageFormat { // NOLINT(clang-analyzer-optin.performance.Padding)
     MessageId Id;
     const char* pFormat; // the tool's own format string: %s, %d and %x conversions
+    bool Failure;        // it tells of a step that did not do its work (on Windows 2000, a store left
+                         // alone is by design)
 };
 
 // The formats exactly as the programs trace them.
 constexpr MessageFormat MessageTable[] = {
-    {MsgSetupStart, "Setup Device\n"},
-    {MsgCompanionStart, "Setup Device, 64bit companion\n"},
-    {MsgNoVersion, "Can't get system version\n"},
-    {MsgMallocSysDir, "Malloc for system dir failed!\n"},
-    {MsgNoSysDir, "Get system dir failed!\n"},
-    {MsgSysPath, "System path: %s"},
-    {MsgMallocSourceDir, "Malloc failed!\n"},
-    {MsgMajor, "VerInf.dwMajorVersion: %d"},
-    {MsgMinor, "VerInf.dwMinorVersion: %d"},
-    {MsgOtherOs, "It is other OS, win2k or win8, do continue \n"},
-    {MsgPlatform, "Setup device for Windows%s\n"},
-    {MsgMallocExisting, "Malloc for pExistingFileName failed!\n"},
-    {MsgExistingTooLong, "ExistingFileName too long: %s\\%s\n"},
-    {MsgExisting, "ExistingFileName: %s\n"},
-    {MsgMallocSysPath, "Malloc for pSysPath failed!\n"},
-    {MsgNoSysPath, "Get system path failed!\n"},
-    {MsgMallocNew, "Malloc for pNewFileName failed!\n"},
-    {MsgNewTooLong, "NewFileName too long: %s\\%s\n"},
-    {MsgNew, "NewFileName: %s\n"},
-    {MsgCopyFailed, "CopyFile failed!, code is %d \n"},
-    {MsgCoInstallFailed, "Copy CoInstall %s failed!\n"},
-    {MsgMallocFullName, "Malloc for pFullName failed!\n"},
-    {MsgFullNameTooLong, "Full name too long: %s\\%s\n"},
-    {MsgFullName, "Full name: %s\n"},
-    {MsgInfFailed, "SetupCopyOEMInf failed, error code: 0x%x\n"},
-    {MsgInfStaged, "SetupCopyOEMInf success, destpath is %s\n"},
-    {MsgMallocDriver, "Malloc failed\n"},
-    {MsgFound, "Found! [%s]\n"},
-    {MsgDriverKept, "Driver inf is %s!\n"},
-    {MsgRemoved, "SetupDiCallClassInstaller successful, line: %d\n"},
-    {MsgRemoveFailed, "Remove failed!\n"},
-    {MsgDriverUnreadable, "remove driver failed getlasterror is not  ERROR_INVALID_DATA, is %d, line: %d\n"},
-    {MsgRootNotFound, "Get device node failed, return"},
-    {MsgRefresh, "Refresh device node"},
-    {MsgHandoff, "Setup for 64bit OS, line: %d"},
-    {MsgTransfNull, "Transf2Path is null, line: %d"},
-    {MsgModulePath, "Module path: [%s], line: %d"},
-    {MsgCompanionTooLong, "Setup64 full name too long, module path: [%s], line: %d"},
-    {MsgCompanionPath, "Setup64 full name: [%s], line: %d"},
-    {MsgOpenAp, "---OpenAP---"},
-    {MsgOpenModule, "pModule: %s\n"},
-    {MsgOpenPath, "pPath: %s\n"},
-    {MsgOpenCommand, "pCommand: %s\n"},
-    {MsgUninstallStart, "Uninstall Device\n"},
-    {MsgUninstallCompanionStart, "Uninstall Device, 64bit companion\n"},
-    {MsgUninstallHandoff, "Uninstall for 64bit OS\n"},
-    {MsgNodeUninstalled, "SetupDiCallClassInstaller DIF_REMOVE successful\n"},
-    {MsgNodeUninstallFailed, "SetupDiCallClassInstaller DIF_REMOVE failed, error code: 0x%x\n"},
-    {MsgNoDeviceSet, "SetupDiGetClassDevs failed, error code: 0x%x\n"},
-    {MsgNoStoreUninstall, "SetupUninstallOEMInf not found, code is %d, driver store left alone\n"},
-    {MsgPackageInfTooLong, "Package INF name too long: %s\\%s\n"},
-    {MsgPackageInfMissing, "Package INF not found, code is %d, %s\n"},
-    {MsgNoPackageInf, "No package INF to compare with, driver store left alone\n"},
-    {MsgStorePathFailed, "Driver store path failed, system path: %s\n"},
-    {MsgFindFirstFailed, "FindFirstFile failed, code is %d, %s\n"},
-    {MsgFindNextFailed, "FindNextFile failed, code is %d\n"},
-    {MsgStoreNameTooLong, "Store file name too long: %s\\%s\n"},
-    {MsgOpenFailed, "CreateFile failed, code is %d, %s\n"},
-    {MsgReadFailed, "ReadFile failed, code is %d, %s\n"},
-    {MsgStoreFile, "Store file: %s\n"},
-    {MsgStoreRemoved, "SetupUninstallOEMInf success, %s\n"},
-    {MsgStoreRefused, "SetupUninstallOEMInf failed, error code: 0x%x\n"},
-    {MsgCoInstallersKept, "Co-installers kept: shared with other drivers\n"},
-    {MsgNothingToUninstall, "Nothing to uninstall\n"},
+    {MsgSetupStart, "Setup Device\n", false},
+    {MsgCompanionStart, "Setup Device, 64bit companion\n", false},
+    {MsgNoVersion, "Can't get system version\n", true},
+    {MsgMallocSysDir, "Malloc for system dir failed!\n", true},
+    {MsgNoSysDir, "Get system dir failed!\n", true},
+    {MsgSysPath, "System path: %s", false},
+    {MsgMallocSourceDir, "Malloc failed!\n", true},
+    {MsgMajor, "VerInf.dwMajorVersion: %d", false},
+    {MsgMinor, "VerInf.dwMinorVersion: %d", false},
+    {MsgOtherOs, "It is other OS, win2k or win8, do continue \n", false},
+    {MsgPlatform, "Setup device for Windows%s\n", false},
+    {MsgMallocExisting, "Malloc for pExistingFileName failed!\n", true},
+    {MsgExistingTooLong, "ExistingFileName too long: %s\\%s\n", true},
+    {MsgExisting, "ExistingFileName: %s\n", false},
+    {MsgMallocSysPath, "Malloc for pSysPath failed!\n", true},
+    {MsgNoSysPath, "Get system path failed!\n", true},
+    {MsgMallocNew, "Malloc for pNewFileName failed!\n", true},
+    {MsgNewTooLong, "NewFileName too long: %s\\%s\n", true},
+    {MsgNew, "NewFileName: %s\n", false},
+    {MsgCopyFailed, "CopyFile failed!, code is %d \n", true},
+    {MsgCoInstallFailed, "Copy CoInstall %s failed!\n", true},
+    {MsgMallocFullName, "Malloc for pFullName failed!\n", true},
+    {MsgFullNameTooLong, "Full name too long: %s\\%s\n", true},
+    {MsgFullName, "Full name: %s\n", false},
+    {MsgInfFailed, "SetupCopyOEMInf failed, error code: 0x%x\n", true},
+    {MsgInfStaged, "SetupCopyOEMInf success, destpath is %s\n", false},
+    {MsgMallocDriver, "Malloc failed\n", true},
+    {MsgFound, "Found! [%s]\n", false},
+    {MsgDriverKept, "Driver inf is %s!\n", false},
+    {MsgRemoved, "SetupDiCallClassInstaller successful, line: %d\n", false},
+    {MsgRemoveFailed, "Remove failed!\n", true},
+    {MsgDriverUnreadable, "remove driver failed getlasterror is not  ERROR_INVALID_DATA, is %d, line: %d\n",
+     true},
+    {MsgDeviceSkipped, "Device skipped, code is %d\n", true},
+    {MsgWalkEndedEarly, "Device walk ended early, code is %d\n", true},
+    {MsgRootNotFound, "Get device node failed, return", true},
+    {MsgRefresh, "Refresh device node", false},
+    {MsgHandoff, "Setup for 64bit OS, line: %d", false},
+    {MsgTransfNull, "Transf2Path is null, line: %d", true},
+    {MsgModulePath, "Module path: [%s], line: %d", false},
+    {MsgModulePathFailed, "Module path failed, code is %d\n", true},
+    {MsgCompanionTooLong, "Setup64 full name too long, module path: [%s], line: %d", true},
+    {MsgCompanionPath, "Setup64 full name: [%s], line: %d", false},
+    {MsgOpenAp, "---OpenAP---", false},
+    {MsgOpenModule, "pModule: %s\n", false},
+    {MsgOpenPath, "pPath: %s\n", false},
+    {MsgOpenCommand, "pCommand: %s\n", false},
+    {MsgUninstallStart, "Uninstall Device\n", false},
+    {MsgUninstallCompanionStart, "Uninstall Device, 64bit companion\n", false},
+    {MsgUninstallHandoff, "Uninstall for 64bit OS\n", false},
+    {MsgNodeUninstalled, "SetupDiCallClassInstaller DIF_REMOVE successful\n", false},
+    {MsgNodeUninstallFailed, "SetupDiCallClassInstaller DIF_REMOVE failed, error code: 0x%x\n", true},
+    {MsgNoDeviceSet, "SetupDiGetClassDevs failed, error code: 0x%x\n", true},
+    {MsgNoStoreUninstall, "SetupUninstallOEMInf not found, code is %d, driver store left alone\n", true},
+    {MsgPackageInfTooLong, "Package INF name too long: %s\\%s\n", true},
+    {MsgPackageInfMissing, "Package INF not found, code is %d, %s\n", true},
+    {MsgNoPackageInf, "No package INF to compare with, driver store left alone\n", true},
+    {MsgStorePathFailed, "Driver store path failed, system path: %s\n", true},
+    {MsgFindFirstFailed, "FindFirstFile failed, code is %d, %s\n", true},
+    {MsgFindNextFailed, "FindNextFile failed, code is %d\n", true},
+    {MsgStoreNameTooLong, "Store file name too long: %s\\%s\n", true},
+    {MsgOpenFailed, "CreateFile failed, code is %d, %s\n", true},
+    {MsgReadFailed, "ReadFile failed, code is %d, %s\n", true},
+    {MsgStoreFile, "Store file: %s\n", false},
+    {MsgStoreRemoved, "SetupUninstallOEMInf success, %s\n", false},
+    {MsgStoreRefused, "SetupUninstallOEMInf failed, error code: 0x%x\n", true},
+    {MsgCoInstallersKept, "Co-installers kept: shared with other drivers\n", false},
+    {MsgNothingToUninstall, "Nothing to uninstall\n", false},
 };
 
 bool IsDigit(char c) {
@@ -224,6 +231,15 @@ bool MatchToolMessage(const char* pText, size_t Length, MessageMatch* pMatch) {
         }
     }
     return pMatch->Id != MsgNone;
+}
+
+bool IsFailureMessage(MessageId Id) {
+    bool Failure = false;
+    for (const MessageFormat& Format : MessageTable) {
+        if (Format.Id == Id)
+            Failure = Format.Failure;
+    }
+    return Failure;
 }
 
 bool ValueAsDecimal(const MessageValue& Value, uint32_t* pNumber) {

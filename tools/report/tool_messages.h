@@ -72,12 +72,15 @@ enum MessageId {
     MsgRemoved,
     MsgRemoveFailed,
     MsgDriverUnreadable,
+    MsgDeviceSkipped,
+    MsgWalkEndedEarly,
     MsgRootNotFound,
     MsgRefresh,
     // Hand-off to the companion
     MsgHandoff,
     MsgTransfNull,
     MsgModulePath,
+    MsgModulePathFailed,
     MsgCompanionTooLong,
     MsgCompanionPath,
     MsgOpenAp,
@@ -125,6 +128,9 @@ struct MessageMatch {
 // Which message `pText` is (MsgNone when none), with its values. `pText` must stay alive while the
 // values are used.
 bool MatchToolMessage(const char* pText, size_t Length, MessageMatch* pMatch);
+
+// True for a message that tells of a failed step; false for the others and for MsgNone.
+bool IsFailureMessage(MessageId Id);
 
 // A %d value as the tool printed it (a DWORD through %d may be negative), or false.
 bool ValueAsDecimal(const MessageValue& Value, uint32_t* pNumber);

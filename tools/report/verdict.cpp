@@ -215,6 +215,40 @@ constexpr NodeOutcomeText NodeOutcomeTexts[NodeOutcomeCount] = {
     {"left (removal failed)", "LEFT: its removal failed: "},
 };
 
+// The nodes the walk could not read, and an end before the last node: a node of the handset among them
+// is neither removed nor reported.
+void WalkGapLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
+    const std::string Who = ProblemWho(pWho);
+    if (P.NodesPassedOver > 0) {
+        StepLabel(pOut, pWho, "devices passed over: ");
+        AppendNumber(pOut, P.NodesPassedOver);
+        pOut->append(" node(s) whose hardware IDs could not be read (\"Device skipped\"); a node of the "
+                     "handset among them stays\n");
+        bool Explained = false;
+        uint32_t LastError = 0;
+        for (uint32_t Error : P.PassedOverErrors) {
+            pOut->append("    ");
+            AppendError(pOut, Error, false, !Explained || Error != LastError);
+            pOut->append("\n");
+            Explained = true;
+            LastError = Error;
+        }
+        if (P.NodesPassedOver > P.PassedOverErrors.size()) {
+            pOut->append("    ... and ");
+            AppendNumber(pOut, P.NodesPassedOver - P.PassedOverErrors.size());
+            pOut->append(" more\n");
+        }
+        Problem(pVerdict, Who + std::to_string(P.NodesPassedOver) + " node(s) passed over unread");
+    }
+    if (P.WalkCut) {
+        StepLabel(pOut, pWho, "device walk: ");
+        pOut->append("FAILED: it ended early, the nodes after it were not looked at: ");
+        AppendError(pOut, P.WalkCutError, false);
+        pOut->append("\n");
+        Problem(pVerdict, Who + "device walk ended early");
+    }
+}
+
 void NodeLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
     StepLabel(pOut, pWho, "devices: ");
     if (P.NodeCount == 0 && !P.DevicesWalked) {
@@ -226,6 +260,8 @@ void NodeLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, st
         AppendError(pOut, P.DeviceSetError, true);
         pOut->append("\n");
         Problem(pVerdict, ProblemWho(pWho) + "device set not obtained, no node removed");
+    } else if (P.NodeCount == 0 && (P.WalkCut || P.NodesPassedOver > 0 || P.NodesSkippedNoMemory > 0)) {
+        pOut->append("no node of the handset found among the nodes read\n");
     } else if (P.NodeCount == 0) {
         pOut->append("no node of the handset found, nothing to remove\n");
     } else {
@@ -276,6 +312,7 @@ void NodeLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, st
         pOut->append(" listed node(s) not handled, out of memory (\"Malloc failed\")\n");
         Problem(pVerdict, Who + "node(s) skipped for lack of memory");
     }
+    WalkGapLines(P, pWho, pVerdict, pOut);
 }
 
 void RefreshLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
@@ -445,6 +482,15 @@ void SkippedFileLines(const ProcessState& P, const char* pWho, RunVerdict* pVerd
     Problem(pVerdict, ProblemWho(pWho) + std::to_string(P.SkippedFileCount) + " file(s) skipped unread");
 }
 
+// True when the uninstall steps could not look at every node and every store file.
+bool SearchIncomplete(const ProcessState& P) {
+    bool PackageInfMissing = false;
+    for (const FileStep& Step : P.PackageInfs)
+        PackageInfMissing = PackageInfMissing || Step.State == StepFailed;
+    return P.DeviceSetFailed || P.WalkCut || P.NodesPassedOver > 0 || P.NodesSkippedNoMemory > 0 ||
+           PackageInfMissing || P.StoreLeftAlone != MsgNone || P.StoreListCut || P.SkippedFileCount > 0;
+}
+
 // The uninstall steps, in the process that did them: devices, driver store, co-installers, refresh.
 void UninstallStepLines(const ProcessState& P, const char* pWho, bool Windows2000, RunVerdict* pVerdict,
                         std::string* pOut) {
@@ -468,7 +514,12 @@ void UninstallStepLines(const ProcessState& P, const char* pWho, bool Windows200
     } else {
         Missing(pVerdict, pOut, *pWho ? "the companion's co-installer step" : "the co-installer step");
     }
-    if (P.NothingToUninstall) {
+    if (P.NothingToUninstall && SearchIncomplete(P)) {
+        // As an older uninstaller traced it: what was skipped may still be there.
+        pOut->append("  ").append(*pWho ? "Companion: \"" : "\"");
+        pOut->append("Nothing to uninstall\" traced after an incomplete search (see above): what it skipped "
+                     "may still be there\n");
+    } else if (P.NothingToUninstall) {
         pOut->append("  ").append(*pWho ? "Companion: n" : "N");
         pOut->append(
             "othing to uninstall: neither a listed node nor a store file of ours was found, the machine "
@@ -579,6 +630,17 @@ void HandoffLines(const ReportState& State, const ProcessState& S, RunVerdict* p
     switch (S.Handoff) {
     case HandoffNotReached:
         Missing(pVerdict, pOut, "the hand-off");
+        break;
+    case HandoffNoPath:
+        // 122 and 161 are the program's own verdicts on what GetModuleFileNameA gave; others are its error.
+        pOut->append("FAILED: the program's own path could not be read whole: ");
+        AppendError(pOut, S.ModulePathError, false, S.ModulePathError != 122 && S.ModulePathError != 161);
+        if (S.ModulePathError == 122)
+            pOut->append(": it fills the 260-byte buffer, so it may be cut short");
+        else if (S.ModulePathError == 161)
+            pOut->append(": it names no folder");
+        pOut->append("; Fenwarr64.exe was not started, so that no program from another folder runs\n");
+        Problem(pVerdict, "companion not started: own path not read");
         break;
     case HandoffPathTooLong:
         pOut->append("FAILED: the companion's path does not fit in 260 bytes (folder ");
@@ -693,8 +755,9 @@ void RunLines(const ReportState& State, size_t Index, RunVerdict* pVerdict, std:
         NoiseLines(*pCompanion, "Companion ", pOut);
     }
     pOut->append("  Verdict: ");
-    const bool Clean = (pSetup != nullptr && pSetup->NothingToUninstall) ||
-                       (pCompanion != nullptr && pCompanion->NothingToUninstall);
+    const bool Clean =
+        (pSetup != nullptr && pSetup->NothingToUninstall && !SearchIncomplete(*pSetup)) ||
+        (pCompanion != nullptr && pCompanion->NothingToUninstall && !SearchIncomplete(*pCompanion));
     if (pVerdict->Problems.empty() && Clean) {
         pOut->append("OK, nothing to uninstall: the machine was clean already\n");
     } else if (pVerdict->Problems.empty()) {
