@@ -3,6 +3,8 @@
 #include "tools/report/debugview_line.h"
 #include "tools/report/verdict.h"
 
+#include "report_records.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -11,23 +13,7 @@
 
 namespace {
 
-const std::string GoldenDir = std::string(FENWARR_SOURCE_DIR) + "/tests/report/golden/";
-const std::string Tag = "..Install or Uninstall - Vostrel";
-
-struct Outcome {
-    int status;
-    std::string report;
-};
-
-Outcome ReportOf(const std::string& bytes) {
-    Outcome out{0, std::string()};
-    out.status = ReportBuffer(bytes.data(), bytes.size(), "log", &out.report);
-    return out;
-}
-
-bool Contains(const std::string& report, const std::string& text) {
-    return report.find(text) != std::string::npos;
-}
+using namespace report_records;
 
 // The run verdicts and the overall line: what must not depend on how the run was captured.
 std::vector<std::string> VerdictLines(const std::string& report) {
@@ -209,7 +195,7 @@ TEST(OneProcess, CompanionByItsStartMessageStrangersBySender) {
         LogLine(3, Tag + "Setup for 64bit OS, line: 1715" + Tag + "---OpenAP---") + LogLine(4, Tag) +
         LogLine(5, "explorer: refreshed") + LogLine(6, "Setup Device, 64bit companion") +
         LogLine(7, Tag + "System path: C:\\W");
-    const Outcome out = ReportOf(log);
+    const Outcome out = ReportOf(log, "log");
     EXPECT_TRUE(Contains(out.report, "One process: this log has no process ids")) << out.report;
     EXPECT_TRUE(Contains(out.report, "  Setup program: FenwarrSetup.exe, from line 1, 1 to 3 ms\n"));
     EXPECT_TRUE(Contains(out.report, "  Companion: Fenwarr64.exe, from line 6, 6 to 7 ms\n"));
@@ -236,7 +222,7 @@ TEST(OneProcess, OnlyTheToolsStringsJoinTheRun) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        const Outcome out = ReportOf(c.log);
+        const Outcome out = ReportOf(c.log, "log");
         EXPECT_TRUE(Contains(out.report, c.says)) << out.report;
         EXPECT_TRUE(Contains(out.report, "One process:")) << out.report;
     }
@@ -261,7 +247,7 @@ TEST(DebugViewBadInput, ClearResultNoCrash) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        const Outcome out = ReportOf(c.bytes);
+        const Outcome out = ReportOf(c.bytes, "log");
         EXPECT_EQ(out.status, c.status) << out.report;
         EXPECT_TRUE(Contains(out.report, c.says)) << out.report;
     }

@@ -3,25 +3,15 @@
 #include "tools/report/tool_messages.h"
 #include "tools/report/verdict.h"
 
+#include "report_records.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
 
-const std::string Tag = "..Install or Uninstall - Vostrel";
-
-// One tagged message as dbgmon records it, for a text that needs no escape beyond \\ and \n.
-std::string Msg(unsigned pid, const std::string& text) {
-    std::string escaped;
-    for (char c : text)
-        escaped += c == '\\' ? std::string("\\\\") : c == '\n' ? std::string("\\n") : std::string(1, c);
-    return std::to_string(pid) + "\t" + Tag + "\n" + std::to_string(pid) + "\t" + escaped + "\n";
-}
-
-bool Contains(const std::string& report, const std::string& text) {
-    return report.find(text) != std::string::npos;
-}
+using namespace report_records;
 
 TEST(GapMessages, EachFormatTakesItsValueApart) {
     const struct {

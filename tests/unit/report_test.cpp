@@ -4,6 +4,8 @@
 #include "tools/report/tool_messages.h"
 #include "tools/report/verdict.h"
 
+#include "report_records.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,47 +18,7 @@
 
 namespace {
 
-const std::string GoldenDir = std::string(FENWARR_SOURCE_DIR) + "/tests/report/golden/";
-const std::string Tag = "..Install or Uninstall - Vostrel";
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-struct Outcome {
-    int status;
-    std::string report;
-};
-
-Outcome ReportOf(const std::string& bytes) {
-    Outcome out{0, std::string()};
-    out.status = ReportBuffer(bytes.data(), bytes.size(), "record", &out.report);
-    return out;
-}
-
-// A record line as dbgmon writes it, for a string that needs no escape beyond \n.
-std::string Line(unsigned pid, const std::string& text) {
-    std::string escaped;
-    for (char c : text) {
-        if (c == '\\')
-            escaped += "\\\\";
-        else if (c == '\n')
-            escaped += "\\n";
-        else
-            escaped += c;
-    }
-    return std::to_string(pid) + "\t" + escaped + "\n";
-}
-std::string Msg(unsigned pid, const std::string& text) {
-    return Line(pid, Tag) + Line(pid, text);
-}
-
-bool Contains(const std::string& report, const std::string& text) {
-    return report.find(text) != std::string::npos;
-}
+using namespace report_records;
 
 // ---- Golden records -------------------------------------------------------------------------------
 
