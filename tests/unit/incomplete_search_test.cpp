@@ -34,6 +34,10 @@ struct WalkCase {
     int searched; // RemoveListedDevices' answer: every node looked at
 };
 
+void PrintTo(const WalkCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class UninstallWalkTest : public SimTest, public ::testing::WithParamInterface<WalkCase> {};
 
 // An unlisted node, then a listed ghost that shows whether the walk went on.
@@ -82,6 +86,10 @@ struct RunCase {
     std::vector<sim::Fault> faults;
     std::string told; // the line that names what was passed over; empty: a complete search
 };
+
+void PrintTo(const RunCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class EndOfRunTest : public SimTest, public ::testing::WithParamInterface<RunCase> {};
 

@@ -17,6 +17,10 @@ struct RefusedCase {
     DWORD code;                 // what the trace says
 };
 
+void PrintTo(const RefusedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ModulePathRefusedTest : public SimTest, public ::testing::WithParamInterface<RefusedCase> {};
 
 TEST_P(ModulePathRefusedTest, TracesWhyAndStartsNothing) {
