@@ -173,6 +173,10 @@ struct CheckCase {
     const char* name;
 };
 
+void PrintTo(const CheckCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class TraceReportCheck : public SimTest, public ::testing::WithParamInterface<CheckCase> {};
 
 TEST_P(TraceReportCheck, TheReportReadsEveryTraceTheProgramsMake) {
