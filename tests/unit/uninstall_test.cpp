@@ -232,6 +232,7 @@ TEST_P(CompanionModeTest, OnlyTheWordSelectsTheUninstall) {
     InstalledMachine(Win64Half);
     std::vector<std::string> args = GetParam().args;
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
