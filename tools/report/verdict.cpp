@@ -42,6 +42,15 @@ void AppendCount(std::string* pOut, size_t Count, const char* pOne, const char* 
     pOut->append(" ").append(Count == 1 ? pOne : pMany);
 }
 
+// The line under a list cut to its first entries: how many more there were.
+void AppendMore(std::string* pOut, size_t Total, size_t Shown) {
+    if (Total <= Shown)
+        return;
+    pOut->append("    ... and ");
+    AppendNumber(pOut, Total - Shown);
+    pOut->append(" more\n");
+}
+
 // Text from the record, with anything unprintable escaped.
 void AppendEscaped(std::string* pOut, const std::string& Text) {
     char Buffer[256];
@@ -215,6 +224,16 @@ constexpr NodeOutcomeText NodeOutcomeTexts[NodeOutcomeCount] = {
     {"left (removal failed)", "LEFT: its removal failed: "},
 };
 
+// A step that stopped on an error before it had looked at everything: its line, and the run's problem.
+void CutShortLine(std::string* pOut, const char* pWho, const char* pStep, const char* pWhat, uint32_t Error,
+                  RunVerdict* pVerdict, const std::string& ProblemText) {
+    StepLabel(pOut, pWho, pStep);
+    pOut->append(pWhat);
+    AppendError(pOut, Error, false);
+    pOut->append("\n");
+    Problem(pVerdict, ProblemText);
+}
+
 // The nodes the walk could not read, and an end before the last node: a node of the handset among them
 // is neither removed nor reported.
 void WalkGapLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
@@ -233,20 +252,13 @@ void WalkGapLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict,
             Explained = true;
             LastError = Error;
         }
-        if (P.NodesPassedOver > P.PassedOverErrors.size()) {
-            pOut->append("    ... and ");
-            AppendNumber(pOut, P.NodesPassedOver - P.PassedOverErrors.size());
-            pOut->append(" more\n");
-        }
+        AppendMore(pOut, P.NodesPassedOver, P.PassedOverErrors.size());
         Problem(pVerdict, Who + std::to_string(P.NodesPassedOver) + " node(s) passed over unread");
     }
-    if (P.WalkCut) {
-        StepLabel(pOut, pWho, "device walk: ");
-        pOut->append("FAILED: it ended early, the nodes after it were not looked at: ");
-        AppendError(pOut, P.WalkCutError, false);
-        pOut->append("\n");
-        Problem(pVerdict, Who + "device walk ended early");
-    }
+    if (P.WalkCut)
+        CutShortLine(pOut, pWho, "device walk: ",
+                     "FAILED: it ended early, the nodes after it were not looked at: ", P.WalkCutError,
+                     pVerdict, Who + "device walk ended early");
 }
 
 void NodeLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
@@ -289,11 +301,7 @@ void NodeLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, st
             AppendError(pOut, Node.Error, Node.Outcome == NodeUninstallFailed);
         pOut->append("\n");
     }
-    if (P.NodeCount > P.Nodes.size()) {
-        pOut->append("    ... and ");
-        AppendNumber(pOut, P.NodeCount - P.Nodes.size());
-        pOut->append(" more\n");
-    }
+    AppendMore(pOut, P.NodeCount, P.Nodes.size());
     const std::string Who = ProblemWho(pWho);
     if (P.NodeOutcomes[NodeUninstallFailed] > 0)
         Problem(pVerdict,
@@ -436,24 +444,17 @@ void StoreFileLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdic
             pOut->append(": no outcome recorded\n");
         }
     }
-    if (P.StoreFileCount > P.StoreFiles.size()) {
-        pOut->append("    ... and ");
-        AppendNumber(pOut, P.StoreFileCount - P.StoreFiles.size());
-        pOut->append(" more\n");
-    }
+    AppendMore(pOut, P.StoreFileCount, P.StoreFiles.size());
     const std::string Who = ProblemWho(pWho);
     if (P.StoreOutcomes[StoreRefused] > 0)
         Problem(pVerdict,
                 Who + std::to_string(P.StoreOutcomes[StoreRefused]) + " store file(s) kept by Windows");
     if (P.StoreOutcomes[StorePending] > 0)
         Problem(pVerdict, Who + "a store file without outcome");
-    if (P.StoreListCut) {
-        StepLabel(pOut, pWho, "driver store listing: ");
-        pOut->append("FAILED part way, the files after it were not looked at: ");
-        AppendError(pOut, P.StoreListError, false);
-        pOut->append("\n");
-        Problem(pVerdict, Who + "driver store listed only in part");
-    }
+    if (P.StoreListCut)
+        CutShortLine(pOut, pWho, "driver store listing: ",
+                     "FAILED part way, the files after it were not looked at: ", P.StoreListError, pVerdict,
+                     Who + "driver store listed only in part");
 }
 
 // Files the store step could not read or name: never removed, whoever they belong to.
@@ -474,11 +475,7 @@ void SkippedFileLines(const ProcessState& P, const char* pWho, RunVerdict* pVerd
         AppendError(pOut, File.Error, false);
         pOut->append("\n");
     }
-    if (P.SkippedFileCount > P.SkippedFiles.size()) {
-        pOut->append("    ... and ");
-        AppendNumber(pOut, P.SkippedFileCount - P.SkippedFiles.size());
-        pOut->append(" more\n");
-    }
+    AppendMore(pOut, P.SkippedFileCount, P.SkippedFiles.size());
     Problem(pVerdict, ProblemWho(pWho) + std::to_string(P.SkippedFileCount) + " file(s) skipped unread");
 }
 
