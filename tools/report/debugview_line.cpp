@@ -155,17 +155,30 @@ bool IsToolString(const char* p, size_t Length) {
            (Length == strlen(CreateProcessFailed) && memcmp(p, CreateProcessFailed, Length) == 0);
 }
 
+// The sequence and time columns; pOut's time and text (everything after the second TAB) are filled.
+RecordStatus ReadColumns(const char* pLine, size_t Length, DebugViewLine* pOut) {
+    const char* pTab = static_cast<const char*>(memchr(pLine, '\t', Length));
+    if (pTab == nullptr)
+        return RecordNoTab;
+    if (!SequenceColumn(pLine, static_cast<size_t>(pTab - pLine)))
+        return RecordBadNumber;
+    const char* pTime = pTab + 1;
+    const char* pEnd = pLine + Length;
+    const char* pTab2 = static_cast<const char*>(memchr(pTime, '\t', static_cast<size_t>(pEnd - pTime)));
+    if (pTab2 == nullptr)
+        return RecordNoTab;
+    if (!TimeColumn(pTime, static_cast<size_t>(pTab2 - pTime), pOut))
+        return RecordBadTime;
+    pOut->pText = pTab2 + 1;
+    pOut->TextLength = static_cast<size_t>(pEnd - pOut->pText);
+    return RecordOk;
+}
+
 } // namespace
 
 bool IsDebugViewLine(const char* pLine, size_t Length) {
-    const char* pTab = static_cast<const char*>(memchr(pLine, '\t', Length));
-    if (pTab == nullptr || !SequenceColumn(pLine, static_cast<size_t>(pTab - pLine)))
-        return false;
-    const char* pTime = pTab + 1;
-    const char* pTab2 =
-        static_cast<const char*>(memchr(pTime, '\t', Length - static_cast<size_t>(pTime - pLine)));
     DebugViewLine Line;
-    return pTab2 != nullptr && TimeColumn(pTime, static_cast<size_t>(pTab2 - pTime), &Line);
+    return ReadColumns(pLine, Length, &Line) == RecordOk;
 }
 
 RecordStatus ParseDebugViewLine(const char* pLine, size_t Length, DebugViewLine* pOut) {
@@ -182,23 +195,13 @@ RecordStatus ParseDebugViewLine(const char* pLine, size_t Length, DebugViewLine*
         return RecordEmpty;
     if (Length > RecordLineMax)
         return RecordTooLong;
-    const char* pTab = static_cast<const char*>(memchr(pLine, '\t', Length));
-    if (pTab == nullptr)
-        return RecordNoTab;
-    if (!SequenceColumn(pLine, static_cast<size_t>(pTab - pLine)))
-        return RecordBadNumber;
-    const char* pTime = pTab + 1;
-    const char* pEnd = pLine + Length;
-    const char* pTab2 = static_cast<const char*>(memchr(pTime, '\t', static_cast<size_t>(pEnd - pTime)));
-    if (pTab2 == nullptr)
-        return RecordNoTab;
-    if (!TimeColumn(pTime, static_cast<size_t>(pTab2 - pTime), pOut))
-        return RecordBadTime;
+    const RecordStatus Columns = ReadColumns(pLine, Length, pOut);
+    if (Columns != RecordOk)
+        return Columns;
     // Blanks and TABs at the end are the log's or an editor's: no message of the tool's ends in them.
-    while (pEnd > pTab2 + 1 && (pEnd[-1] == ' ' || pEnd[-1] == '\t'))
-        --pEnd;
-    pOut->pText = pTab2 + 1;
-    pOut->TextLength = static_cast<size_t>(pEnd - pOut->pText);
+    while (pOut->TextLength > 0 &&
+           (pOut->pText[pOut->TextLength - 1] == ' ' || pOut->pText[pOut->TextLength - 1] == '\t'))
+        --pOut->TextLength;
     PidPrefix(pOut);
     if (memchr(pOut->pText, '\0', pOut->TextLength) != nullptr)
         return RecordBadByte;
