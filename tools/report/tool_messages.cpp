@@ -234,12 +234,11 @@ bool MatchToolMessage(const char* pText, size_t Length, MessageMatch* pMatch) {
 }
 
 bool IsFailureMessage(MessageId Id) {
-    bool Failure = false;
     for (const MessageFormat& Format : MessageTable) {
         if (Format.Id == Id)
-            Failure = Format.Failure;
+            return Format.Failure;
     }
-    return Failure;
+    return false;
 }
 
 bool ValueAsDecimal(const MessageValue& Value, uint32_t* pNumber) {
