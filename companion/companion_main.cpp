@@ -11,7 +11,7 @@ int CompanionMain() {
     char* pSourceDir = NULL;
 
     // The 64-bit half of the package; the 32-bit run's own copies went to the 32-bit system directory.
-    if (!BeginCompanionRun("Setup Device, 64bit companion\n", &pSysDir, &pSourceDir)) {
+    if (!BeginCompanionRun("Setup Device, 64bit companion\n", HalfRequired, &pSysDir, &pSourceDir)) {
         Result = 0;
         goto Cleanup;
     }

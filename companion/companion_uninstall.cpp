@@ -10,7 +10,7 @@ int CompanionUninstallMain() {
     char* pSourceDir = NULL;
 
     // The store's copies came from the 64-bit half of the package.
-    if (!BeginCompanionRun("Uninstall Device, 64bit companion\n", &pSysDir, &pSourceDir)) {
+    if (!BeginCompanionRun("Uninstall Device, 64bit companion\n", AnyMachine, &pSysDir, &pSourceDir)) {
         Result = 0;
         goto Cleanup;
     }

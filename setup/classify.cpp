@@ -59,11 +59,14 @@ void ClassifyPlatform(DWORD dwMajor, DWORD dwMinor, const char** ppInstallFolder
     }
 }
 
-void PickPackageHalf(const OSVERSIONINFOA* pVerInf, char Drive, char* pSourceDir) {
+int PickPackageHalf(const OSVERSIONINFOA* pVerInf, char Drive, char* pSourceDir, MachineRule Rule) {
     const char* pInstallFolder = NULL;
     const char* pSubFolder = NULL;
     TraceMsg("VerInf.dwMajorVersion: %d", pVerInf->dwMajorVersion, 0);
     TraceMsg("VerInf.dwMinorVersion: %d", pVerInf->dwMinorVersion, 0);
+    if (!MachineHasHalf() && Rule == HalfRequired)
+        return 0;
     ClassifyPlatform(pVerInf->dwMajorVersion, pVerInf->dwMinorVersion, &pInstallFolder, &pSubFolder);
     wsprintfA(pSourceDir, "%c:%s%s", Drive, pInstallFolder, pSubFolder);
+    return 1;
 }

@@ -17,7 +17,7 @@ int SetupMain(int argc, char** argv, char** envp) {
     char* pSysDir = NULL;
     char* pSourceDir = NULL;
 
-    if (!BeginRun("Setup Device\n", &pSysDir, &pSourceDir)) {
+    if (!BeginRun("Setup Device\n", HalfRequired, &pSysDir, &pSourceDir)) {
         Result = 0;
         goto Cleanup;
     }

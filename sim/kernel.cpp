@@ -1,5 +1,5 @@
 // Simulated kernel32 and user32 services: system facts, the module path, run-time lookups (WOW64, the
-// store's uninstall call), formatting.
+// native machine, the store's uninstall call), formatting.
 #include "sim/sim.h"
 
 #include <algorithm>
@@ -14,6 +14,18 @@ BOOL WINAPI SimIsWow64Process(HANDLE hProcess, PBOOL Wow64Process) {
     if (Injected("IsWow64Process"))
         return FALSE;
     *Wow64Process = M().wow64;
+    return TRUE;
+}
+
+// The process's machine: x86 under WOW64, itself (UNKNOWN) where it runs natively.
+BOOL WINAPI SimIsWow64Process2(HANDLE hProcess, USHORT* pProcessMachine, USHORT* pNativeMachine) {
+    Record("IsWow64Process2", {hProcess == GetCurrentProcess() ? "current" : "other", Ptr(pProcessMachine),
+                               Ptr(pNativeMachine)});
+    if (Injected("IsWow64Process2"))
+        return FALSE;
+    *pProcessMachine = M().wow64 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_UNKNOWN;
+    if (pNativeMachine != nullptr)
+        *pNativeMachine = M().nativeMachine;
     return TRUE;
 }
 
@@ -116,6 +128,9 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
         return nullptr;
     if (hModule == Kernel32Module && std::strcmp(lpProcName, "IsWow64Process") == 0 && M().hasIsWow64Process)
         return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&SimIsWow64Process));
+    if (hModule == Kernel32Module && std::strcmp(lpProcName, "IsWow64Process2") == 0 &&
+        M().hasIsWow64Process2)
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&SimIsWow64Process2));
     if (hModule == SetupApiModule && std::strcmp(lpProcName, "SetupUninstallOEMInfA") == 0 &&
         M().hasSetupUninstallOEMInf)
         return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&SetupUninstallOEMInfA));

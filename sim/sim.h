@@ -80,6 +80,9 @@ struct Machine {
     bool hasIsWow64Process = true;
     bool hasSetupUninstallOEMInf = true; // false: Windows 2000
     BOOL wow64 = FALSE;
+    // IsWow64Process2 (Windows 10 version 1511 and later) and the processor it names.
+    bool hasIsWow64Process2 = false;
+    USHORT nativeMachine = IMAGE_FILE_MACHINE_I386;
     std::string modulePath = "C:\\Program Files\\Zamtre_Driver\\FenwarrSetup.exe";
 
     // What the system said.

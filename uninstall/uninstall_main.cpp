@@ -10,7 +10,7 @@ int UninstallMain() {
     char* pSourceDir = NULL;
 
     // The half of the package that the setup run installed here.
-    if (!BeginRun("Uninstall Device\n", &pSysDir, &pSourceDir)) {
+    if (!BeginRun("Uninstall Device\n", AnyMachine, &pSysDir, &pSourceDir)) {
         Result = 0;
         goto Cleanup;
     }

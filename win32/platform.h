@@ -29,4 +29,6 @@ static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA has no pointers: 14
 static_assert(sizeof(DWORD) == 4, "DWORD is 32 bits");
 
 typedef BOOL(WINAPI* IsWow64ProcessFn)(HANDLE, PBOOL);
+// Windows 10 version 1511 and later: the process's machine and the one Windows runs on natively.
+typedef BOOL(WINAPI* IsWow64Process2Fn)(HANDLE, USHORT*, USHORT*);
 typedef BOOL(WINAPI* SetupUninstallOEMInfFn)(PCSTR, DWORD, PVOID);
