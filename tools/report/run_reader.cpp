@@ -59,6 +59,8 @@ void InitProcess(ProcessState* pProcess, ProgramRole Role, const Record& Rec) {
     pProcess->Major = pProcess->Minor = 0;
     pProcess->OtherOs = false;
     pProcess->Bits = 0;
+    pProcess->NoHalf = false;
+    pProcess->Machine = 0;
     for (FileStep& Step : pProcess->CoInstallers)
         Step = FileStep{StepNotReached, ReasonNone, 0, std::string()};
     pProcess->CurrentCoInstaller = -1;
@@ -283,6 +285,15 @@ void ApplyMessage(ProcessState* pProcess, const MessageMatch& Match, const Recor
     case MsgOtherOs:
         pProcess->OtherOs = true;
         break;
+    case MsgNoHalf: {
+        pProcess->NoHalf = ValueAsHex(V0, &pProcess->Machine);
+        const ProgramKind* pKind = FindProgramByRole(pProcess->Role);
+        if (!pProcess->NoHalf)
+            Unknown(pProcess, Rec);
+        else if (pKind != nullptr && !pKind->Uninstall)
+            pProcess->EarlyFailure = MsgNoHalf;
+        break;
+    }
     case MsgPlatform: {
         bool Known = false;
         for (const char* pName : PlatformNames)

@@ -102,13 +102,15 @@ struct ProcessState { // NOLINT(clang-analyzer-optin.performance.Padding)
     uint64_t LastMs;
     size_t Messages;
 
-    MessageId EarlyFailure; // the early step's failure message, or MsgNone
+    MessageId EarlyFailure; // the early step's failure message (MsgNoHalf: a setup run's stop), or MsgNone
     std::string SysPath;
     bool HasMajor, HasMinor;
     uint32_t Major, Minor;
     bool OtherOs;
     std::string PlatformLine; // as traced, without its line end
     int Bits;                 // 32 or 64 from the platform line, 0 when not traced
+    bool NoHalf;              // the processor has no package half: Machine names it
+    uint32_t Machine;
 
     FileStep CoInstallers[CoInstallerCount];
     int CurrentCoInstaller; // the copy begun last, -1 for none

@@ -40,6 +40,8 @@ constexpr MessageFormat MessageTable[] = {
     {MsgMinor, "VerInf.dwMinorVersion: %d", false},
     {MsgOtherOs, "It is other OS, win2k or win8, do continue \n", false},
     {MsgPlatform, "Setup device for Windows%s\n", false},
+    // Not a failure of its own: an uninstall run goes on there. The setup runs' stop is their early end.
+    {MsgNoHalf, "No package half for native machine 0x%x\n", false},
     {MsgMallocExisting, "Malloc for pExistingFileName failed!\n", true},
     {MsgExistingTooLong, "ExistingFileName too long: %s\\%s\n", true},
     {MsgExisting, "ExistingFileName: %s\n", false},

@@ -48,6 +48,7 @@ enum MessageId {
     MsgMinor,
     MsgOtherOs,
     MsgPlatform,
+    MsgNoHalf, // a processor without a package half: the setup runs stop, the uninstall runs go on
     // Co-installer copy
     MsgMallocExisting,
     MsgExistingTooLong,

@@ -119,6 +119,37 @@ void Missing(RunVerdict* pVerdict, std::string* pOut, const char* pStep) {
     pVerdict->Incomplete = true;
 }
 
+// A processor as IsWow64Process2 names it: "ARM64 (0xaa64)".
+std::string MachineName(uint32_t Machine) {
+    std::string Name;
+    switch (Machine) {
+    case 0xaa64:
+        Name = "ARM64";
+        break;
+    case 0x1c4:
+        Name = "ARM";
+        break;
+    case 0x200:
+        Name = "Itanium";
+        break;
+    default:
+        Name = "machine";
+        break;
+    }
+    Name.append(" (");
+    AppendHex(&Name, Machine);
+    Name.append(")");
+    return Name;
+}
+
+// The processor without a package half: a setup run's stop, an uninstall run's note.
+void MachineLine(const ProcessState& P, const char* pWho, std::string* pOut) {
+    pOut->append("  ").append(pWho).append(*pWho ? "machine: " : "Machine: ").append(MachineName(P.Machine));
+    pOut->append(": the package has halves for x86 and x64 only, and drivers must match the processor");
+    pOut->append(IsUninstall(P) ? "; the uninstall goes on: what is ours is taken away on any machine\n"
+                                : "; nothing was changed, exit code 0\n");
+}
+
 const char* EarlyFailureMeaning(MessageId Id) {
     switch (Id) {
     case MsgNoVersion:
@@ -594,6 +625,12 @@ void NoiseLines(const ProcessState& P, const char* pWho, std::string* pOut) {
 bool EarlyLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
     if (P.EarlyFailure == MsgNone)
         return true;
+    if (P.EarlyFailure == MsgNoHalf) {
+        MachineLine(P, pWho, pOut);
+        Problem(pVerdict,
+                ProblemWho(pWho) + "no package half for " + MachineName(P.Machine) + ", nothing changed");
+        return false;
+    }
     pOut->append("  ").append(pWho).append(*pWho ? "early failure: " : "Early failure: ");
     pOut->append(EarlyFailureMeaning(P.EarlyFailure));
     pOut->append(IsUninstall(P) ? "; nothing was removed, exit code 0\n"
@@ -613,6 +650,8 @@ void CompanionLines(const ProcessState& C, RunVerdict* pVerdict, std::string* pO
     }
     AppendEscaped(pOut, C.SysPath);
     pOut->append("\n");
+    if (C.NoHalf)
+        MachineLine(C, "Companion ", pOut);
     if (IsUninstall(C)) {
         UninstallStepLines(C, "Companion ", false, pVerdict, pOut);
     } else {
@@ -700,6 +739,8 @@ void SetupLines(const ReportState& State, const ProcessState& S, RunVerdict* pVe
     if (!EarlyLines(S, "", pVerdict, pOut) || !RoadLine(S, pVerdict, pOut))
         return;
     if (IsUninstall(S)) {
+        if (S.NoHalf)
+            MachineLine(S, "", pOut);
         // Windows 2000 (5.0) has no store uninstall: its INF files stay by design.
         const bool Windows2000 = S.HasMajor && S.HasMinor && S.Major == 5 && S.Minor == 0;
         if (S.Bits == 32)
@@ -733,6 +774,8 @@ void RunLines(const ReportState& State, size_t Index, RunVerdict* pVerdict, std:
     if (pSetup == nullptr)
         pOut->append(R.Uninstall ? "the companion alone (no uninstaller before it in the record)\n"
                                  : "the companion alone (no setup program before it in the record)\n");
+    else if (pSetup->EarlyFailure == MsgNoHalf)
+        pOut->append("no package half for ").append(MachineName(pSetup->Machine)).append("\n");
     else if (pSetup->EarlyFailure != MsgNone)
         pOut->append("early failure\n");
     else if (pSetup->Bits != 0)
