@@ -92,6 +92,60 @@ INSTANTIATE_TEST_SUITE_P(
                           "malloc#2",
                           {"Setup Device\n", "System path: C:\\Windows\\system32", "Malloc failed!\n"}}));
 
+// IsWow64Process2 as each Windows answers it. Only a processor without a half changes the run.
+struct NativeCase {
+    const char* name;
+    bool present;
+    bool fails;
+    USHORT machine;
+    BOOL wow64;
+};
+
+void PrintTo(const NativeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class NativeMachineTest : public SimTest, public ::testing::WithParamInterface<NativeCase> {};
+
+TEST_P(NativeMachineTest, OnlyAProcessorWithoutAHalfStopsTheRun) {
+    const NativeCase& c = GetParam();
+    sim::M().wow64 = c.wow64;
+    const int plainExit = RunSetup();
+    const Lines plain = sim::M().debug;
+    sim::Reset();
+    Is64BitHost = 0;
+    sim::M().wow64 = c.wow64;
+    sim::M().hasIsWow64Process2 = c.present;
+    sim::M().nativeMachine = c.machine;
+    if (c.fails)
+        sim::FailAt("IsWow64Process2", 0, ERROR_ACCESS_DENIED);
+    const int exitCode = RunSetup();
+    if (c.machine != IMAGE_FILE_MACHINE_ARM64 || !c.present || c.fails) {
+        EXPECT_EQ(exitCode, plainExit);
+        EXPECT_EQ(sim::M().debug, plain);
+        return;
+    }
+    // Neither half's drivers can load: nothing is copied, staged, started or removed.
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(Traced(),
+              (Lines{"Setup Device\n", "System path: C:\\Windows\\system32", "VerInf.dwMajorVersion: 6",
+                     "VerInf.dwMinorVersion: 1", "No package half for native machine 0xaa64\n"}));
+    for (const char* call :
+         {"CopyFileA", "SetupCopyOEMInfA", "CreateProcessA", "SetupDiGetClassDevsA", "CM_Locate_DevNode_ExA"})
+        EXPECT_TRUE(sim::CallsTo(call).empty()) << call;
+    EXPECT_EQ(Is64BitHost, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Machines, NativeMachineTest,
+    ::testing::Values(NativeCase{"X86", true, false, IMAGE_FILE_MACHINE_I386, FALSE},
+                      NativeCase{"X64", true, false, IMAGE_FILE_MACHINE_AMD64, TRUE},
+                      NativeCase{"Arm64Failing", true, true, IMAGE_FILE_MACHINE_ARM64, TRUE},
+                      NativeCase{"Arm64Absent", false, false, IMAGE_FILE_MACHINE_ARM64, TRUE},
+                      NativeCase{"Arm64Wow64", true, false, IMAGE_FILE_MACHINE_ARM64, TRUE},
+                      NativeCase{"Arm64Native", true, false, IMAGE_FILE_MACHINE_ARM64, FALSE}),
+    [](const ::testing::TestParamInfo<NativeCase>& info) { return std::string(info.param.name); });
+
 TEST_F(SetupMainTest, SystemDirectoryThatDoesNotFitIsAFailure) {
     sim::M().systemDir = "C:\\" + std::string(300, 'w');
     EXPECT_EQ(RunSetup(), 0);

@@ -13,6 +13,9 @@ const char* const Infs[7] = {"Halvex_mdm.inf", "Halvex_ser.inf",   "Halvex_adb.i
                              "WceIS.inf",      "usbvcom_brom.inf", "usbvcom.inf"};
 const std::string StoreDir = "C:\\Windows\\INF\\";
 const char* const ForeignStoreFiles[3] = {"cdc-acm.inf", "oem9.inf", "machine.inf"};
+const char* const NoHalfLine = "No package half for native machine 0xaa64\n";
+const char* const ChangingCalls[5] = {"CopyFileA", "SetupCopyOEMInfA", "CreateProcessA",
+                                      "SetupDiCallClassInstaller", "CM_Reenumerate_DevNode_Ex"};
 
 namespace {
 
@@ -36,6 +39,15 @@ bool HasListedNodes(Machine machine) {
     return machine != Machine::CopyOnly;
 }
 
+// Every run asks kernel32 for IsWow64Process2 first; the companion's runs never ask for IsWow64Process.
+int WowLookup(Road road) {
+    return road == Road::Companion || road == Road::CompanionUninstall ? 0 : 2;
+}
+
+int StoreLookup(Road road) {
+    return road == Road::CompanionUninstall ? 2 : 3;
+}
+
 void DescribeMachine(Road road, Machine machine) {
     sim::Reset();
     Is64BitHost = 0;
@@ -43,6 +55,12 @@ void DescribeMachine(Road road, Machine machine) {
     std::string package = "C:\\Program Files\\Zamtre_Driver\\fenwarr\\Win32";
     if (road != Road::Setup32 && road != Road::Uninstall32)
         package = "C:\\Program Files (x86)\\Zamtre_Driver\\fenwarr\\Win64";
+    // A Windows with IsWow64Process2, so that the sweep fails it too.
+    sim::M().hasIsWow64Process2 = true;
+    const bool native32 = road == Road::Setup32 || road == Road::Uninstall32;
+    sim::M().nativeMachine = machine == Machine::Arm64 ? IMAGE_FILE_MACHINE_ARM64
+                             : native32                ? IMAGE_FILE_MACHINE_I386
+                                                       : IMAGE_FILE_MACHINE_AMD64;
     if (road == Road::Setup64 || road == Road::Uninstall64) {
         sim::M().wow64 = TRUE;
         sim::AddFile("C:\\Program Files\\Zamtre_Driver\\Fenwarr64.exe", "MZ");

@@ -19,7 +19,13 @@ enum class Machine {
     Stocked,    // two listed nodes, and our seven INF files in the driver store
     GhostsOnly, // two listed nodes; the store holds nothing of ours
     CopyOnly,   // no listed node; the store holds one copy of ours
+    Arm64,      // Stocked, on an ARM64 processor: the setup runs change nothing, the uninstall runs go on
 };
+
+// The trace's line for a processor without a package half, as the Arm64 machine has it.
+extern const char* const NoHalfLine;
+// The calls that change the machine: none of them on a processor without a half, outside uninstall.
+extern const char* const ChangingCalls[5];
 
 bool IsUninstall(Road road);
 
@@ -41,6 +47,11 @@ bool HasListedNodes(Machine machine);
 // A fresh simulated machine for the road: the package half, the companion where the road starts it,
 // the devices, and on the uninstall roads the driver store.
 void DescribeMachine(Road road, Machine machine);
+
+// The run on the road to the lookup of IsWow64Process (the setup roads) and of the store's uninstall call
+// (the uninstall roads): the how-manieth GetModuleHandleA and GetProcAddress each is.
+int WowLookup(Road road);
+int StoreLookup(Road road);
 
 // Runs the road's program as its process would; the result is the exit code.
 int RunRoad(Road road);
