@@ -21,12 +21,19 @@
 #                    (FW_WINE_CMD: the same as a command array)
 #   fw_i386_handler  the name of an enabled binfmt_misc handler for i386
 #   fw_emulator_version PATH   an emulator's version, such as 10.0.6
+#   fw_wine32_start  starts Wine's 32-bit loader once and says how it went
+#                    (the one test of scripts/i386-emulation and this file)
+#   fw_wrap          long lines folded, so none printed reaches 200 characters
 #
 # FENWARR_WINE_NO_I386=1 selects the 64-bit-only mode on any machine.
 # FENWARR_WINE_ASSUME_NO_IA32=1 treats the kernel as one that runs no 32-bit
 # code, to try the emulated mode on a machine whose kernel does run it.
+# FENWARR_WINE32_LOADER and FENWARR_BINFMT point the probes at another loader
+# and another binfmt_misc folder: for tests/wine/loader-probe.sh only.
 
-FW_BINFMT=/proc/sys/fs/binfmt_misc
+FW_BINFMT=${FENWARR_BINFMT:-/proc/sys/fs/binfmt_misc}
+# Wine's 32-bit loader, an i386 program.
+FW_WINE32=${FENWARR_WINE32_LOADER:-/usr/lib/wine/wine}
 # The handler scripts/i386-emulation registers.
 FW_BINFMT_NAME=fenwarr-i386
 # Where scripts/i386-emulation says why it registered nothing.
@@ -70,6 +77,51 @@ fw_emulator_version() {
   "$1" --version 2>/dev/null | sed -n '1s/.*version \([0-9][0-9.]*\).*/\1/p'
 }
 
+# fw_wine32_start: starts Wine's 32-bit loader once; true when it ran. Sets FW_WINE32_START:
+#   runs     it ran (natively, or through a binfmt_misc handler)
+#   no-ia32  the kernel refused it as a format it does not run ("Exec format error")
+#   broken   it failed otherwise: Wine itself is broken, not the kernel; FW_WINE32_ERROR holds the
+#            first line it printed, cut short
+#   missing  it is not installed
+fw_wine32_start() {
+  local out
+  FW_WINE32_ERROR=''
+  if [ ! -e "$FW_WINE32" ]; then
+    FW_WINE32_START=missing
+    return 1
+  fi
+  if out=$("$FW_WINE32" --version 2>&1); then
+    FW_WINE32_START=runs
+    return 0
+  fi
+  case $out in
+    *"Exec format error"*) FW_WINE32_START=no-ia32 ;;
+    *)
+      FW_WINE32_START=broken
+      FW_WINE32_ERROR=$(head -n 1 <<<"$out" | cut -c 1-100)
+      ;;
+  esac
+  return 1
+}
+
+# fw_wrap: standard input with each line longer than 190 characters broken at its last space
+# before that (within a word where it has none); the lines that continue it are indented by two.
+# What it prints can hold paths and messages of any length.
+fw_wrap() {
+  awk -v w=190 '{
+    s = $0; lead = ""
+    while (length(lead s) > w) {
+      n = w - length(lead)
+      for (i = n + 1; i > 1 && substr(s, i, 1) != " "; i--) continue
+      if (i == 1) i = n + 1
+      piece = substr(s, 1, i - 1); sub(/ +$/, "", piece)
+      print lead piece
+      s = substr(s, i); sub(/^ +/, "", s); lead = "  "
+    }
+    print lead s
+  }'
+}
+
 # fw_why_no_emulation: what scripts/i386-emulation noted, or what to run.
 fw_why_no_emulation() {
   if [ -s "$FW_EMULATION_NOTE" ]; then
@@ -81,30 +133,28 @@ fw_why_no_emulation() {
 
 fw_probe_i386() {
   case ${FENWARR_WINE_I386:-} in yes | no) return 0 ;; esac
-  local out handler interp
+  local handler
   FENWARR_WINE_I386_WHY='' FENWARR_WINE_I386_VIA=''
   if [ "${FENWARR_WINE_NO_I386:-0}" = 1 ]; then
     FENWARR_WINE_I386=no
     FENWARR_WINE_I386_WHY="FENWARR_WINE_NO_I386=1 asks for the 64-bit-only mode"
-  elif [ ! -e /usr/lib/wine/wine ]; then
+  elif [ ! -e "$FW_WINE32" ]; then
     FENWARR_WINE_I386=no
     FENWARR_WINE_I386_WHY="Wine's 32-bit loader (package wine32:i386) is not installed"
-  elif handler=$(fw_i386_handler) && out=$(/usr/lib/wine/wine --version 2>&1); then
+  elif handler=$(fw_i386_handler) && fw_wine32_start; then
     FENWARR_WINE_I386=yes
     FENWARR_WINE_I386_VIA=$(fw_emulation_text "$handler")
   elif [ "${FENWARR_WINE_ASSUME_NO_IA32:-0}" = 1 ]; then
     FENWARR_WINE_I386=no
     FENWARR_WINE_I386_WHY="FENWARR_WINE_ASSUME_NO_IA32=1 treats this kernel as running no 32-bit code, and $(fw_why_no_emulation)"
-  elif out=$(/usr/lib/wine/wine --version 2>&1); then
+  elif fw_wine32_start; then
     FENWARR_WINE_I386=yes
+  elif [ "$FW_WINE32_START" = no-ia32 ]; then
+    FENWARR_WINE_I386=no
+    FENWARR_WINE_I386_WHY="this kernel runs no 32-bit code, and $(fw_why_no_emulation)"
   else
     FENWARR_WINE_I386=no
-    case $out in
-      *"Exec format error"*)
-        FENWARR_WINE_I386_WHY="this kernel runs no 32-bit code, and $(fw_why_no_emulation)"
-        ;;
-      *) FENWARR_WINE_I386_WHY="Wine's 32-bit loader does not start here ($(head -n 1 <<<"$out"))" ;;
-    esac
+    FENWARR_WINE_I386_WHY="Wine's 32-bit loader does not start here ($FW_WINE32_ERROR)"
   fi
   export FENWARR_WINE_I386 FENWARR_WINE_I386_WHY FENWARR_WINE_I386_VIA
 }
@@ -119,7 +169,7 @@ fw_i386_line() {
   else
     echo "Wine: native 32-bit mode: this kernel runs 32-bit programs."
     echo "  The shipped i686 programs run in 32-bit and 64-bit prefixes."
-  fi
+  fi | fw_wrap
 }
 
 fw_probe_i386
