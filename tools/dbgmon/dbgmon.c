@@ -317,10 +317,16 @@ static int CreateChannel(Channel* pChannel) {
 /* Takes this session's names, then session 0's. Sets *pCount to the channels taken (the plain one first);
    returns 0 or dbgmon's exit code. */
 static int TakeChannels(Channel* pChannels, int* pCount) {
+    DWORD session = 1;
     int status = CreateChannel(&pChannels[0]);
-    if (status == CHANNEL_OK)
+
+    /* In session 0 itself (started by a service) the plain names are the Global\ ones. */
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    *pCount = 1;
+    if (status == CHANNEL_OK && session != 0) {
         status = CreateChannel(&pChannels[1]);
-    *pCount = status == CHANNEL_DENIED ? 1 : 2;
+        *pCount = status == CHANNEL_DENIED ? 1 : 2;
+    }
     if (status == CHANNEL_BUSY)
         return EXIT_MONITOR_BUSY;
     if (status == CHANNEL_FAILED)
