@@ -13,9 +13,8 @@
 #   BURST_KEEP=1   keep the temporary folder for inspection.
 # Checks: usage errors (250), the burst with exact records, order, escaping and the exit code (7), records on
 # standard output, the --time column, argument quoting, an unstartable command (251), a second monitor
-# (252, naming the plain or the Global\ names it holds), an unwritable output file (253), the strings of a
-# grandchild that outlives the command, and session 0's strings (the Global\ names), alone and beside this
-# session's.
+# (252, naming the plain names), an unwritable output file (253), the strings of a grandchild that outlives
+# the command, and session 0's strings (the Global\ names), alone and beside this session's.
 # Exit status: 0 when every check passes, 1 otherwise, 2 on a setup problem.
 set -u
 
@@ -228,18 +227,6 @@ if [ "$(cut -f2- "$cdrive/hold.txt" | tr '\n' ' ')" = "sleeping awake " ]; then
 else
     fail "first monitor: got: $(cat "$cdrive/hold.txt")"
 fi
-
-# Another monitor that holds only session 0's names.
-wine 'C:\dbgmon test\odsburst.exe' --hold-global 4000 >"$bed/holder.txt" &
-holder=$!
-for _ in $(seq 300); do
-    grep -q holding "$bed/holder.txt" 2>/dev/null && break
-    sleep 0.1
-done
-mon --out 'C:\second.txt' odsburst.exe 1
-expect_rc 252 "monitor holding the Global\\ names"
-grep -q 'another debug-output monitor.*the Global\\ names' "$bed/err.txt" || fail "Global\\ holder: stderr: $(cat "$bed/err.txt")"
-wait "$holder"
 
 # --- session 0's strings: the Global\ names, alone and beside this session's ----------------------------
 mon --out 'C:\global.txt' odsburst.exe --global 200

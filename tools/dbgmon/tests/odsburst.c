@@ -8,12 +8,8 @@
  *   odsburst --as-child P N    "child of P", then the standard sequence; exit code 3
  *   odsburst --args ARGS...    "argc=K", then "arg[i]=<ARGS[i]>" for each; exit code 0
  *   odsburst --sleep MS        "sleeping", sleeps MS milliseconds, "awake"; exit code 0
- *   odsburst --global N        the standard sequence through the Global\ names, as a process of session 0
- *                              sends it; exit code 7
- *   odsburst --both N          starts "odsburst --global N" and sends the standard sequence meanwhile;
- *                              exit code 7 when the copy has ended
- *   odsburst --hold-global MS  creates Global\DBWIN_BUFFER_READY as a monitor would, prints "holding",
- *                              sleeps MS milliseconds; exit code 0
+ *   odsburst --global N        the standard sequence as a process of session 0 sends it; exit code 7
+ *   odsburst --both N          the standard sequence beside a copy's "--global N"; exit code 7
  *
  * The standard sequence, one OutputDebugStringA call each:
  *   "pid=<own pid>", "", "cr\r lf\n tab\t bs\\ end", "ctl\x01 latin1\xe9 del\x7f high\xff",
@@ -32,23 +28,22 @@ static int g_global; /* --global: send through the Global\ names */
 
 /* Session 0's OutputDebugStringA: its plain names are the Global\ ones seen from another session. */
 static void SendGlobal(const char* pText) {
-    HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, "Global\\DBWIN_BUFFER");
-    HANDLE bufferReady = OpenEventA(SYNCHRONIZE, FALSE, "Global\\DBWIN_BUFFER_READY");
-    HANDLE dataReady = OpenEventA(EVENT_MODIFY_STATE, FALSE, "Global\\DBWIN_DATA_READY");
-    char* pView = mapping ? (char*)MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0) : NULL;
+    static HANDLE bufferReady, dataReady;
+    static char* pView;
     DWORD pid = GetCurrentProcessId();
 
+    if (!pView) {
+        bufferReady = OpenEventA(SYNCHRONIZE, FALSE, "Global\\DBWIN_BUFFER_READY");
+        dataReady = OpenEventA(EVENT_MODIFY_STATE, FALSE, "Global\\DBWIN_DATA_READY");
+        pView = (char*)MapViewOfFile(OpenFileMappingA(FILE_MAP_WRITE, FALSE, "Global\\DBWIN_BUFFER"),
+                                     FILE_MAP_WRITE, 0, 0, 0);
+    }
     /* No monitor: the string is dropped, as OutputDebugStringA drops it. */
     if (pView && bufferReady && dataReady && WaitForSingleObject(bufferReady, 10000) == WAIT_OBJECT_0) {
         memcpy(pView, &pid, sizeof(pid));
         lstrcpynA(pView + sizeof(pid), pText, 4096 - sizeof(pid));
         SetEvent(dataReady);
     }
-    if (pView)
-        UnmapViewOfFile(pView);
-    CloseHandle(mapping);
-    CloseHandle(bufferReady);
-    CloseHandle(dataReady);
 }
 
 static void Send(const char* pText) {
@@ -81,7 +76,7 @@ static void SendSequence(long count) {
 
 static int Usage(void) {
     fputs("usage: odsburst N | --child N [EXE] | --as-child PID N | --args ARGS... | --sleep MS\n"
-          "       | --global N | --both N | --hold-global MS\n",
+          "       | --global N | --both N\n",
           stderr);
     return 2;
 }
@@ -95,47 +90,44 @@ static int ParseCount(const char* pText, long* pValue) {
     return 1;
 }
 
-/* Starts EXE (NULL: this program) with ARGS; returns its process handle, or NULL after saying why. */
-static HANDLE StartCopy(const char* pExe, const char* pArgs) {
-    char self[MAX_PATH];
-    char* pCommandLine;
-    STARTUPINFOA si;
-    PROCESS_INFORMATION pi;
-
-    if (!pExe && GetModuleFileNameA(NULL, self, sizeof(self)))
-        pExe = self;
-    pCommandLine = pExe ? (char*)malloc(strlen(pExe) + strlen(pArgs) + 4) : NULL;
-    if (!pCommandLine) {
-        fputs("odsburst: cannot set up the child\n", stderr);
-        return NULL;
-    }
-    sprintf(pCommandLine, "\"%s\" %s", pExe, pArgs);
-    memset(&si, 0, sizeof(si));
-    si.cb = sizeof(si);
-    if (!CreateProcessA(pExe, pCommandLine, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
-        fprintf(stderr, "odsburst: cannot start %s: %lu\n", pExe, GetLastError());
-        pi.hProcess = NULL;
-    }
-    free(pCommandLine);
-    return pi.hProcess;
-}
-
 /* Starts the child copy and waits until it has sent its first string (it then sets the named event). */
 static int RunParent(long count, const char* pExe) {
+    char self[MAX_PATH];
     char eventName[64];
+    char* pCommandLine;
     char text[64];
+    HANDLE go;
     HANDLE waits[2];
+    STARTUPINFOA si;
+    PROCESS_INFORMATION pi;
     DWORD r;
     DWORD pid = GetCurrentProcessId();
 
     sprintf(text, "parent pid=%lu", (unsigned long)pid);
     OutputDebugStringA(text);
+    if (!pExe) {
+        if (!GetModuleFileNameA(NULL, self, sizeof(self))) {
+            fprintf(stderr, "odsburst: GetModuleFileName failed: %lu\n", GetLastError());
+            return 2;
+        }
+        pExe = self;
+    }
     sprintf(eventName, "odsburst-go-%lu", (unsigned long)pid);
-    waits[0] = CreateEventA(NULL, TRUE, FALSE, eventName);
-    sprintf(text, "--as-child %lu %ld", (unsigned long)pid, count);
-    waits[1] = waits[0] ? StartCopy(pExe, text) : NULL;
-    if (!waits[1])
+    go = CreateEventA(NULL, TRUE, FALSE, eventName);
+    pCommandLine = (char*)malloc(strlen(pExe) + 64);
+    if (!go || !pCommandLine) {
+        fputs("odsburst: cannot set up the child\n", stderr);
         return 2;
+    }
+    sprintf(pCommandLine, "\"%s\" --as-child %lu %ld", pExe, (unsigned long)pid, count);
+    memset(&si, 0, sizeof(si));
+    si.cb = sizeof(si);
+    if (!CreateProcessA(pExe, pCommandLine, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+        fprintf(stderr, "odsburst: cannot start %s: %lu\n", pExe, GetLastError());
+        return 2;
+    }
+    waits[0] = go;
+    waits[1] = pi.hProcess;
     r = WaitForMultipleObjects(2, waits, FALSE, 60000);
     if (r != WAIT_OBJECT_0) {
         fprintf(stderr, "odsburst: the child did not report (wait result %lu)\n", r);
@@ -159,17 +151,18 @@ static int RunChild(const char* pParent, long count) {
     return 3;
 }
 
-/* Sends the standard sequence through this session's names while a copy sends it through the Global\ ones. */
+/* Sends the standard sequence while a copy of this program sends it through the Global\ names. */
 static int RunBoth(long count) {
-    char args[40];
-    HANDLE copy;
+    char commandLine[MAX_PATH + 40] = "\"";
+    STARTUPINFOA si = {.cb = sizeof(si)};
+    PROCESS_INFORMATION pi;
 
-    sprintf(args, "--global %ld", count);
-    copy = StartCopy(NULL, args);
-    if (!copy)
+    GetModuleFileNameA(NULL, commandLine + 1, MAX_PATH);
+    sprintf(commandLine + strlen(commandLine), "\" --global %ld", count);
+    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
         return 2;
     SendSequence(count);
-    WaitForSingleObject(copy, INFINITE);
+    WaitForSingleObject(pi.hProcess, INFINITE);
     return 7;
 }
 
@@ -207,13 +200,6 @@ int main(int argc, char** argv) {
     }
     if (argc == 3 && strcmp(argv[1], "--both") == 0 && ParseCount(argv[2], &value))
         return RunBoth(value);
-    if (argc == 3 && strcmp(argv[1], "--hold-global") == 0 && ParseCount(argv[2], &value)) {
-        CreateEventA(NULL, FALSE, FALSE, "Global\\DBWIN_BUFFER_READY");
-        puts("holding");
-        fflush(stdout);
-        Sleep((DWORD)value);
-        return 0;
-    }
     if (argc == 3 && strcmp(argv[1], "--sleep") == 0 && ParseCount(argv[2], &value)) {
         OutputDebugStringA("sleeping");
         Sleep((DWORD)value);
