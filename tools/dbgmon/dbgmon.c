@@ -3,11 +3,13 @@
  *
  * Usage: dbgmon [--time] [--out FILE] COMMAND [ARGS...]
  *
- * dbgmon takes the system-wide debug-output buffer (the named file mapping "DBWIN_BUFFER", 4096 bytes: the
- * sender's process id as a DWORD, then the NUL-terminated string, and the auto-reset events
- * "DBWIN_BUFFER_READY" and "DBWIN_DATA_READY"), starts COMMAND with ARGS, and writes one record per
- * OutputDebugStringA call that reaches the buffer while the command runs, in arrival order. That includes the
- * strings of the processes the command starts. After the command has ended it keeps reading until no string
+ * dbgmon takes the debug-output buffer (the named file mapping "DBWIN_BUFFER", 4096 bytes: the sender's
+ * process id as a DWORD, then the NUL-terminated string, and the auto-reset events "DBWIN_BUFFER_READY" and
+ * "DBWIN_DATA_READY") twice: under the plain names, which this session's processes open, and under the
+ * "Global\" names, which are the plain names of session 0, where services and an installer's deferred
+ * custom actions run. It starts COMMAND with ARGS and writes one record per OutputDebugStringA call that
+ * reaches either buffer while the command runs, in arrival order. That includes the strings of the
+ * processes the command starts. After the command has ended it keeps reading until no string
  * has arrived for DRAIN_QUIET_MS milliseconds, so late strings of its descendants are kept too.
  *
  * Record format, one line each, ended by a single LF:
@@ -22,13 +24,14 @@
  * prints usage.
  *
  * Its manifest asks for administrator rights: the command (a setup program that demands them) inherits
- * the monitor's elevation, so one prompt covers both.
+ * the monitor's elevation, so one prompt covers both. Creating the Global\ names needs them too; without
+ * them (access denied) dbgmon says so in one line on standard error and records this session's strings.
  *
  * Exit codes:
  *     the command's own exit code, when it was started and the records were written;
  *     250  usage error;
  *     251  the command could not be started;
- *     252  another debug-output monitor already holds the buffer;
+ *     252  another debug-output monitor already holds the buffer (its plain or its Global\ names);
  *     253  any other failure: the buffer or its events could not be created, the output file could not be
  *          opened, or writing the records failed.
  */
@@ -235,6 +238,166 @@ static wchar_t* BuildCommandLine(int count, wchar_t** ppArgs) {
     return pLine;
 }
 
+/* One set of the buffer's names: the plain ones (this session) or the Global\ ones (session 0). */
+typedef struct {
+    const char* pPrefix; /* put before each name */
+    const char* pLabel;  /* how messages call the set */
+    HANDLE bufferReady;
+    HANDLE dataReady;
+    HANDLE mapping;
+    const volatile unsigned char* pView;
+} Channel;
+
+enum { CHANNEL_OK, CHANNEL_BUSY, CHANNEL_DENIED, CHANNEL_FAILED };
+
+/* What WaitForString returns besides a channel's index. */
+enum { STRING_EXITED = -1, STRING_QUIET = -2, STRING_FAILED = -3 };
+
+static void CloseChannel(Channel* pChannel) {
+    if (pChannel->pView)
+        UnmapViewOfFile((const void*)pChannel->pView);
+    if (pChannel->mapping)
+        CloseHandle(pChannel->mapping);
+    if (pChannel->dataReady)
+        CloseHandle(pChannel->dataReady);
+    if (pChannel->bufferReady)
+        CloseHandle(pChannel->bufferReady);
+    pChannel->pView = NULL;
+    pChannel->mapping = pChannel->dataReady = pChannel->bufferReady = NULL;
+}
+
+/* Gives up on the channel after a failed step. Access denied to the Global\ names is no failure: it only
+   means that session 0's strings cannot be recorded. */
+static int ChannelFailure(Channel* pChannel, const char* pWhat, const char* pName) {
+    DWORD error = GetLastError();
+    char what[128];
+
+    CloseChannel(pChannel);
+    if (pChannel->pPrefix[0] && error == ERROR_ACCESS_DENIED) {
+        fputs("dbgmon: no administrator rights for the Global\\ names: session 0's strings (services, "
+              "installer custom actions) are not recorded\n",
+              stderr);
+        return CHANNEL_DENIED;
+    }
+    sprintf(what, "%s %s", pWhat, pName);
+    PrintError(what, NULL, error);
+    return CHANNEL_FAILED;
+}
+
+/* Creates the channel's buffer and events; its own BUFFER_READY existing already means another monitor. */
+static int CreateChannel(Channel* pChannel) {
+    char name[64];
+
+    sprintf(name, "%sDBWIN_BUFFER_READY", pChannel->pPrefix);
+    pChannel->bufferReady = CreateEventA(NULL, FALSE, FALSE, name);
+    if (!pChannel->bufferReady)
+        return ChannelFailure(pChannel, "cannot create the event", name);
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        fprintf(
+            stderr,
+            "dbgmon: another debug-output monitor is running: it holds the %s names (%s already exists)\n",
+            pChannel->pLabel, name);
+        CloseChannel(pChannel);
+        return CHANNEL_BUSY;
+    }
+    sprintf(name, "%sDBWIN_DATA_READY", pChannel->pPrefix);
+    pChannel->dataReady = CreateEventA(NULL, FALSE, FALSE, name);
+    if (!pChannel->dataReady)
+        return ChannelFailure(pChannel, "cannot create the event", name);
+    sprintf(name, "%sDBWIN_BUFFER", pChannel->pPrefix);
+    pChannel->mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, DBWIN_SIZE, name);
+    if (!pChannel->mapping)
+        return ChannelFailure(pChannel, "cannot create the file mapping", name);
+    pChannel->pView = (const volatile unsigned char*)MapViewOfFile(pChannel->mapping, FILE_MAP_READ, 0, 0, 0);
+    if (!pChannel->pView)
+        return ChannelFailure(pChannel, "cannot map", name);
+    return CHANNEL_OK;
+}
+
+/* Takes this session's names, then session 0's. Sets *pCount to the channels taken (the plain one first);
+   returns 0 or dbgmon's exit code. */
+static int TakeChannels(Channel* pChannels, int* pCount) {
+    DWORD session = 1;
+    int status = CreateChannel(&pChannels[0]);
+
+    /* In session 0 itself (started by a service) the plain names are the Global\ ones. */
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    *pCount = 1;
+    if (status == CHANNEL_OK && session != 0) {
+        status = CreateChannel(&pChannels[1]);
+        *pCount = status == CHANNEL_DENIED ? 1 : 2;
+    }
+    if (status == CHANNEL_BUSY)
+        return EXIT_MONITOR_BUSY;
+    if (status == CHANNEL_FAILED)
+        return EXIT_SETUP_FAILED;
+    return 0;
+}
+
+/* Waits for a string on any channel, or, while PROCESS is not NULL, for it to end. Strings come first
+   (WaitForMultipleObjects reports the lowest signalled index), and channel FIRST before the others, so that
+   a busy channel cannot starve the other one: a sender waits only so long for its buffer. Returns the
+   channel's index or a STRING_ value. */
+static int WaitForString(const Channel* pChannels, int count, int first, HANDLE process, DWORD timeout) {
+    HANDLE waits[3];
+    int n = 0;
+    int i;
+    DWORD r;
+
+    for (i = 0; i < count; i++)
+        waits[n++] = pChannels[(first + i) % count].dataReady;
+    if (process)
+        waits[n++] = process;
+    r = WaitForMultipleObjects((DWORD)n, waits, FALSE, timeout);
+    if (r < (DWORD)count)
+        return (first + (int)r) % count;
+    if (process && r == (DWORD)count)
+        return STRING_EXITED;
+    return r == WAIT_TIMEOUT ? STRING_QUIET : STRING_FAILED;
+}
+
+/* Copies the string out of the channel's buffer, hands the buffer back before the slow part, records it. */
+static void ReadString(Channel* pChannel) {
+    static unsigned char text[DBWIN_TEXT_MAX + 1];
+    const volatile unsigned char* pView = pChannel->pView;
+    DWORD arrival = GetTickCount();
+    DWORD pid;
+    size_t length = 0;
+
+    memcpy(&pid, (const void*)pView, sizeof(pid));
+    while (length < DBWIN_TEXT_MAX - 1 && pView[sizeof(DWORD) + length] != 0) {
+        text[length] = pView[sizeof(DWORD) + length];
+        length++;
+    }
+    SetEvent(pChannel->bufferReady);
+    OutRecord(&g_out, arrival, pid, text, length);
+}
+
+/* Records the channels' strings until PROCESS has ended and no string has arrived for DRAIN_QUIET_MS, so that
+   late strings of its descendants are kept too. Returns 0, or EXIT_SETUP_FAILED when waiting failed. */
+static int Monitor(Channel* pChannels, int count, HANDLE process) {
+    int next = 0;
+
+    for (;;) {
+        int got = WaitForString(pChannels, count, next, process, 0);
+        if (got == STRING_QUIET) {
+            OutFlush(&g_out);
+            got = WaitForString(pChannels, count, next, process, process ? INFINITE : DRAIN_QUIET_MS);
+        }
+        if (got >= 0) {
+            ReadString(&pChannels[got]);
+            next = (got + 1) % count;
+        } else if (got == STRING_EXITED) {
+            process = NULL; /* keep draining the strings of descendants and in-flight ones */
+        } else if (got == STRING_QUIET) {
+            return 0;
+        } else {
+            PrintError("waiting for debug output failed", NULL, GetLastError());
+            return EXIT_SETUP_FAILED;
+        }
+    }
+}
+
 int main(void) {
     int argc = 0;
     wchar_t** argv = NULL;
@@ -242,16 +405,14 @@ int main(void) {
     CrtStartupInfo startInfo = {0};
     const wchar_t* pOutName = NULL;
     int first;
-    HANDLE bufferReady, dataReady, mapping;
-    const volatile unsigned char* pView;
+    int i;
+    Channel channels[2] = {{.pPrefix = "", .pLabel = "plain"}, {.pPrefix = "Global\\", .pLabel = "Global\\"}};
+    int channelCount = 0;
     wchar_t* pCommandLine;
     STARTUPINFOW si;
     PROCESS_INFORMATION pi;
-    HANDLE waits[2];
-    int exited = 0;
     int result;
     DWORD exitCode = 0;
-    static unsigned char text[DBWIN_TEXT_MAX + 1];
 
     g_startTick = GetTickCount();
     if (__wgetmainargs(&argc, &argv, &env, 0, &startInfo) < 0 || argc < 1) {
@@ -295,33 +456,11 @@ int main(void) {
         return EXIT_USAGE;
     }
 
-    /* Take the buffer first, so that a second monitor neither truncates our output file nor starts anything.
+    /* Take the buffers first, so that a second monitor neither truncates our output file nor starts anything.
      */
-    bufferReady = CreateEventA(NULL, FALSE, FALSE, "DBWIN_BUFFER_READY");
-    if (!bufferReady) {
-        PrintError("cannot create the event DBWIN_BUFFER_READY", NULL, GetLastError());
-        return EXIT_SETUP_FAILED;
-    }
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        fputs("dbgmon: another debug-output monitor is running (DBWIN_BUFFER_READY already exists)\n",
-              stderr);
-        return EXIT_MONITOR_BUSY;
-    }
-    dataReady = CreateEventA(NULL, FALSE, FALSE, "DBWIN_DATA_READY");
-    if (!dataReady) {
-        PrintError("cannot create the event DBWIN_DATA_READY", NULL, GetLastError());
-        return EXIT_SETUP_FAILED;
-    }
-    mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, DBWIN_SIZE, "DBWIN_BUFFER");
-    if (!mapping) {
-        PrintError("cannot create the file mapping DBWIN_BUFFER", NULL, GetLastError());
-        return EXIT_SETUP_FAILED;
-    }
-    pView = (const volatile unsigned char*)MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
-    if (!pView) {
-        PrintError("cannot map DBWIN_BUFFER", NULL, GetLastError());
-        return EXIT_SETUP_FAILED;
-    }
+    result = TakeChannels(channels, &channelCount);
+    if (result != 0)
+        return result;
 
     if (pOutName) {
         g_out.handle = CreateFileW(pOutName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
@@ -355,53 +494,13 @@ int main(void) {
     CloseHandle(pi.hThread);
     free(pCommandLine);
 
-    /* The buffer is free: writers may go. */
-    SetEvent(bufferReady);
-    waits[0] = dataReady;
-    waits[1] = pi.hProcess;
-    result = -1;
-    for (;;) {
-        DWORD r;
-        if (!exited) {
-            /* Data first: WaitForMultipleObjects reports the lowest signalled index. */
-            r = WaitForMultipleObjects(2, waits, FALSE, 0);
-            if (r == WAIT_TIMEOUT) {
-                OutFlush(&g_out);
-                r = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-            }
-        } else {
-            r = WaitForSingleObject(dataReady, 0);
-            if (r == WAIT_TIMEOUT) {
-                OutFlush(&g_out);
-                r = WaitForSingleObject(dataReady, DRAIN_QUIET_MS);
-            }
-        }
-
-        if (r == WAIT_OBJECT_0) {
-            DWORD pid;
-            DWORD arrival = GetTickCount();
-            size_t length = 0;
-            /* Copy the string out, then hand the buffer back before the slow part. */
-            memcpy(&pid, (const void*)pView, sizeof(pid));
-            while (length < DBWIN_TEXT_MAX - 1 && pView[sizeof(DWORD) + length] != 0) {
-                text[length] = pView[sizeof(DWORD) + length];
-                length++;
-            }
-            SetEvent(bufferReady);
-            OutRecord(&g_out, arrival, pid, text, length);
-        } else if (!exited && r == WAIT_OBJECT_0 + 1) {
-            exited = 1; /* keep draining the strings of descendants and in-flight ones */
-        } else if (exited && r == WAIT_TIMEOUT) {
-            break;
-        } else {
-            PrintError("waiting for debug output failed", NULL, GetLastError());
-            result = EXIT_SETUP_FAILED;
-            break;
-        }
-    }
+    /* The buffers are free: writers may go. */
+    for (i = 0; i < channelCount; i++)
+        SetEvent(channels[i].bufferReady);
+    result = Monitor(channels, channelCount, pi.hProcess);
     OutFlush(&g_out);
 
-    if (result < 0) {
+    if (result == 0) {
         if (g_out.failed) {
             PrintError("writing the records failed", pOutName, g_out.error);
             result = EXIT_SETUP_FAILED;
@@ -415,9 +514,7 @@ int main(void) {
     if (pOutName)
         CloseHandle(g_out.handle);
     CloseHandle(pi.hProcess);
-    UnmapViewOfFile((const void*)pView);
-    CloseHandle(mapping);
-    CloseHandle(dataReady);
-    CloseHandle(bufferReady);
+    for (i = 0; i < channelCount; i++)
+        CloseChannel(&channels[i]);
     return result;
 }

@@ -13,7 +13,8 @@
 #   BURST_KEEP=1   keep the temporary folder for inspection.
 # Checks: usage errors (250), the burst with exact records, order, escaping and the exit code (7), records on
 # standard output, the --time column, argument quoting, an unstartable command (251), a second monitor
-# (252), an unwritable output file (253), and the strings of a grandchild that outlives the command.
+# (252, naming the plain names), an unwritable output file (253), the strings of a grandchild that outlives
+# the command, and session 0's strings (the Global\ names), alone and beside this session's.
 # Exit status: 0 when every check passes, 1 otherwise, 2 on a setup problem.
 set -u
 
@@ -213,7 +214,7 @@ for _ in $(seq 300); do
 done
 mon --out 'C:\second.txt' odsburst.exe 1
 expect_rc 252 "second monitor"
-if grep -q 'another debug-output monitor' "$bed/err.txt" && [ ! -e "$cdrive/second.txt" ]; then
+if grep -q 'another debug-output monitor.*the plain names' "$bed/err.txt" && [ ! -e "$cdrive/second.txt" ]; then
     pass "second monitor: says why and creates no output file"
 else
     fail "second monitor: stderr: $(cat "$bed/err.txt"); output file exists: $([ -e "$cdrive/second.txt" ] && echo yes || echo no)"
@@ -226,6 +227,19 @@ if [ "$(cut -f2- "$cdrive/hold.txt" | tr '\n' ' ')" = "sleeping awake " ]; then
 else
     fail "first monitor: got: $(cat "$cdrive/hold.txt")"
 fi
+
+# --- session 0's strings: the Global\ names, alone and beside this session's ----------------------------
+mon --out 'C:\global.txt' odsburst.exe --global 200
+check_sequence "$cdrive/global.txt" 200 "Global\\ sender"
+mon --out 'C:\both.txt' odsburst.exe --both 2000
+expect_rc 7 "both senders"
+mapfile -t senders < <(cut -f1 "$cdrive/both.txt" | sort -u)
+[ "${#senders[@]}" = 2 ] || fail "both senders: ${#senders[@]} sender pids, expected 2"
+for p in "${senders[@]}"; do
+    awk -F '\t' -v p="$p" '$1 == p' "$cdrive/both.txt" >"$bed/sender.txt"
+    check_sequence "$bed/sender.txt" 2000 "both senders, pid $p"
+done
+echo "INFO: both senders: $(cut -f1 "$cdrive/both.txt" | uniq | wc -l) runs of one pid (more than 2: interleaved)"
 
 # --- a grandchild that outlives the command ---------------------------------------------------------------
 tree=300

@@ -8,6 +8,8 @@
  *   odsburst --as-child P N    "child of P", then the standard sequence; exit code 3
  *   odsburst --args ARGS...    "argc=K", then "arg[i]=<ARGS[i]>" for each; exit code 0
  *   odsburst --sleep MS        "sleeping", sleeps MS milliseconds, "awake"; exit code 0
+ *   odsburst --global N        the standard sequence as a process of session 0 sends it; exit code 7
+ *   odsburst --both N          the standard sequence beside a copy's "--global N"; exit code 7
  *
  * The standard sequence, one OutputDebugStringA call each:
  *   "pid=<own pid>", "", "cr\r lf\n tab\t bs\\ end", "ctl\x01 latin1\xe9 del\x7f high\xff",
@@ -22,29 +24,60 @@
 
 enum { LONG_LENGTH = 4000 };
 
+static int g_global; /* --global: send through the Global\ names */
+
+/* Session 0's OutputDebugStringA: its plain names are the Global\ ones seen from another session. */
+static void SendGlobal(const char* pText) {
+    static HANDLE bufferReady, dataReady;
+    static char* pView;
+    DWORD pid = GetCurrentProcessId();
+
+    if (!pView) {
+        bufferReady = OpenEventA(SYNCHRONIZE, FALSE, "Global\\DBWIN_BUFFER_READY");
+        dataReady = OpenEventA(EVENT_MODIFY_STATE, FALSE, "Global\\DBWIN_DATA_READY");
+        pView = (char*)MapViewOfFile(OpenFileMappingA(FILE_MAP_WRITE, FALSE, "Global\\DBWIN_BUFFER"),
+                                     FILE_MAP_WRITE, 0, 0, 0);
+    }
+    /* No monitor: the string is dropped, as OutputDebugStringA drops it. */
+    if (pView && bufferReady && dataReady && WaitForSingleObject(bufferReady, 10000) == WAIT_OBJECT_0) {
+        memcpy(pView, &pid, sizeof(pid));
+        lstrcpynA(pView + sizeof(pid), pText, 4096 - sizeof(pid));
+        SetEvent(dataReady);
+    }
+}
+
+static void Send(const char* pText) {
+    if (g_global)
+        SendGlobal(pText);
+    else
+        OutputDebugStringA(pText);
+}
+
 static void SendSequence(long count) {
     char text[64];
     static char longText[LONG_LENGTH + 1];
     long i;
 
     sprintf(text, "pid=%lu", (unsigned long)GetCurrentProcessId());
-    OutputDebugStringA(text);
-    OutputDebugStringA("");
-    OutputDebugStringA("cr\r lf\n tab\t bs\\ end");
-    OutputDebugStringA("ctl\x01 latin1\xe9 del\x7f high\xff");
+    Send(text);
+    Send("");
+    Send("cr\r lf\n tab\t bs\\ end");
+    Send("ctl\x01 latin1\xe9 del\x7f high\xff");
     for (i = 0; i < LONG_LENGTH; i++)
         longText[i] = (char)('a' + i % 26);
     longText[LONG_LENGTH] = 0;
-    OutputDebugStringA(longText);
+    Send(longText);
     for (i = 0; i < count; i++) {
         sprintf(text, "burst %05ld", i);
-        OutputDebugStringA(text);
+        Send(text);
     }
-    OutputDebugStringA("end");
+    Send("end");
 }
 
 static int Usage(void) {
-    fputs("usage: odsburst N | --child N [EXE] | --as-child PID N | --args ARGS... | --sleep MS\n", stderr);
+    fputs("usage: odsburst N | --child N [EXE] | --as-child PID N | --args ARGS... | --sleep MS\n"
+          "       | --global N | --both N\n",
+          stderr);
     return 2;
 }
 
@@ -118,6 +151,21 @@ static int RunChild(const char* pParent, long count) {
     return 3;
 }
 
+/* Sends the standard sequence while a copy of this program sends it through the Global\ names. */
+static int RunBoth(long count) {
+    char commandLine[MAX_PATH + 40] = "\"";
+    STARTUPINFOA si = {.cb = sizeof(si)};
+    PROCESS_INFORMATION pi;
+
+    GetModuleFileNameA(NULL, commandLine + 1, MAX_PATH);
+    sprintf(commandLine + strlen(commandLine), "\" --global %ld", count);
+    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return 2;
+    SendSequence(count);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    return 7;
+}
+
 int main(int argc, char** argv) {
     long value;
     int i;
@@ -145,6 +193,13 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    if (argc == 3 && strcmp(argv[1], "--global") == 0 && ParseCount(argv[2], &value)) {
+        g_global = 1;
+        SendSequence(value);
+        return 7;
+    }
+    if (argc == 3 && strcmp(argv[1], "--both") == 0 && ParseCount(argv[2], &value))
+        return RunBoth(value);
     if (argc == 3 && strcmp(argv[1], "--sleep") == 0 && ParseCount(argv[2], &value)) {
         OutputDebugStringA("sleeping");
         Sleep((DWORD)value);
