@@ -3,6 +3,8 @@
 #   good  Win32/ and Win64/ as the presets built them, the Win64 half with one more file that its
 #         usbvcom.inf names below a disk path (amd64\extra.sys): the MSI is built, with that folder, and
 #         SHA256SUMS checks;
+#         msiinfo made to show RemoveExistingProducts after InstallFiles: the release stops, naming the
+#         rule, and writes nothing to its output folder;
 #   bad   a co-installer in another case, a missing INF, a missing file an INF names, an i386
 #         co-installer in the Win64 half, the Win64 half named in another case: the release stops before
 #         it builds anything, with one line naming each file, and writes no MSI.
@@ -40,11 +42,23 @@ if "$src/scripts/release" --package "$tmp/good" --no-build --keep-work --out "$t
   grep -q 'Source="fenwarr/Win64/amd64/extra.sys"' "$work/halves.wxs" || fail "amd64/extra.sys is not packed"
   [ "$(grep -c '<Component ' "$work/halves.wxs")" = 33 ] || fail "not 16 + 17 components: $(grep -c '<Component ' "$work/halves.wxs")"
   (cd "$tmp/out-good" && sha256sum -c SHA256SUMS) || fail "SHA256SUMS does not check"
+  grep -q "^release: msi-check: .*: Windows Installer's rules hold" "$tmp/good.log" || fail "no msi-check line"
   rm -rf "$work"
 else
   cat "$tmp/good.log"
   fail "the release of a complete package failed"
 fi
+
+mkdir "$tmp/shim"
+printf '#!/bin/sh\n%s "$@" | sed "s/^RemoveExistingProducts\t\t1450/RemoveExistingProducts\t\t4002/"\n' \
+  "$(command -v msiinfo)" >"$tmp/shim/msiinfo"
+chmod +x "$tmp/shim/msiinfo"
+if PATH="$tmp/shim:$PATH" "$src/scripts/release" --package "$tmp/good" --no-build --out "$tmp/out-rules" >"$tmp/rules.log" 2>&1; then
+  fail "the release of an MSI that breaks a rule passed"
+fi
+grep -q '^msi-check: older first (ICE63): RemoveExistingProducts at 4002 ' "$tmp/rules.log" ||
+  { cat "$tmp/rules.log"; fail "the broken rule is not named"; }
+[ ! -e "$tmp/out-rules" ] || fail "the release wrote $tmp/out-rules"
 
 # --- bad ----------------------------------------------------------------------------------
 
