@@ -17,13 +17,9 @@ fail() {
 mkdir -p "$tmp/bin" "$tmp/fenwarr/Win32" "$tmp/fenwarr/Win64" "$tmp/tables"
 for f in FenwarrSetup.exe FenwarrUninstall.exe Fenwarr64.exe; do echo stand-in >"$tmp/bin/$f"; done
 echo 32 >"$tmp/fenwarr/Win32/a.inf" && echo 64 >"$tmp/fenwarr/Win64/a.inf"
-cat >"$tmp/halves.wxs" <<'EOF'
-<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi"><Fragment>
-  <DirectoryRef Id="Win32Dir"><Component Id="W32" Guid="*"><File Id="W32" Name="a.inf" Source="fenwarr/Win32/a.inf"/></Component></DirectoryRef>
-  <DirectoryRef Id="Win64Dir"><Component Id="W64" Guid="*"><File Id="W64" Name="a.inf" Source="fenwarr/Win64/a.inf"/></Component></DirectoryRef>
-  <ComponentGroup Id="Win32Files"><ComponentRef Id="W32"/></ComponentGroup><ComponentGroup Id="Win64Files"><ComponentRef Id="W64"/></ComponentGroup>
-</Fragment></Wix>
-EOF
+h='<DirectoryRef Id="WinNDir"><Component Id="WN" Guid="*"><File Id="WN" Source="fenwarr/WinN/a.inf"/></Component></DirectoryRef>'
+h+='<ComponentGroup Id="WinNFiles"><ComponentRef Id="WN"/></ComponentGroup>'
+printf '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi"><Fragment>%s%s</Fragment></Wix>\n' "${h//N/32}" "${h//N/64}" >"$tmp/halves.wxs"
 cp "$src/packaging/FenwarrDriverPackage.wxs" "$tmp/"
 (cd "$tmp" && wixl --arch x86 -D Version=1.0.0 -D "ProductCode={6B6529A1-0000-4000-8000-000000000001}" -o p.msi \
   FenwarrDriverPackage.wxs halves.wxs)

@@ -15,8 +15,7 @@
 #   upgrade   msiexec /i /qn of the next version (FENWARR_MSI_NEXT): the older one is removed first, its
 #             uninstall run recorded with its package still in place and ended (companion included)
 #             before the newer one's setup run starts; one listing, of the newer version. Wine's msiexec
-#             keeps that order whatever the tables say, so both MSIs' InstallExecuteSequence is read too
-#             (msiinfo): the order Windows Installer follows is the one of the numbers.
+#             keeps that order whatever the tables say, so both MSIs' tables are read too (msi-check).
 #   downgrade msiexec /i /qn of the older version again: refused (1603), nothing runs, nothing changes.
 #   removal   msiexec /x /qn: FenwarrUninstall.exe ran before the files went (on win64 through the
 #             companion's uninstall mode), our files and the listing are gone, the co-installers kept.
@@ -169,25 +168,6 @@ expect_uninstall_run() {
   fw_expect_msg 'Get device node failed, return'
 }
 
-# assert_sequence FILE: FILE's InstallExecuteSequence runs, by its numbers, InstallValidate, the older
-# product's removal (RemoveExistingProducts, whose uninstall runs RunUninstall by the older MSI's own
-# table), InstallInitialize, RunUninstall, RemoveFiles, InstallFiles, RunSetup, InstallFinalize, in that
-# order: the upgrade's uninstall run ends before its setup run starts on Windows too.
-assert_sequence() {
-  local order=(InstallValidate RemoveExistingProducts InstallInitialize RunUninstall RemoveFiles InstallFiles RunSetup
-    InstallFinalize)
-  msiinfo export "$1" InstallExecuteSequence | tr -d '\r' >"$FW_DIR/sequence.idt" ||
-    fw_fail "msiinfo cannot read ${1##*/} (package msitools)"
-  local got
-  got=$(awk -F'\t' 'NR > 3 && $3 != "" { print $3, $1 }' "$FW_DIR/sequence.idt" | sort -n |
-    awk -v want=" ${order[*]} " 'index(want, " " $2 " ") { printf "%s%s", sep, $2; sep = " " }')
-  if [ "$got" = "${order[*]}" ]; then
-    fw_log "${1##*/}: InstallExecuteSequence runs $got"
-  else
-    fw_fail "${1##*/}: InstallExecuteSequence out of the order above: $got"
-  fi
-}
-
 # assert_uninstall_first: in the last record (in arrival order), every string of the uninstall run's
 # processes (the uninstaller, and its companion in uninstall mode) comes before the setup run's first.
 assert_uninstall_first() {
@@ -222,8 +202,9 @@ assert_nothing_ran() {
 
 # --- The order Windows Installer follows ---------------------------------------------
 
-assert_sequence "$msi"
-assert_sequence "$msi_next"
+# Both MSIs' InstallExecuteSequence, by scripts/msi-check: the older product removed (its RunUninstall run)
+# before InstallInitialize, RunSetup after InstallFiles; so on Windows too the uninstall run ends first.
+for m in "$msi" "$msi_next"; do "$FW_SRC_DIR/scripts/msi-check" "$m" >&2 || fw_fail "${m##*/}: out of Windows' order"; done
 
 # --- Install --------------------------------------------------------------------
 
