@@ -34,7 +34,6 @@ cases=(
   'InstallExecuteSequence|s/\t3400/\t1/;s/\t1450/\t4002/|ICE77: RunUninstall at 1 in InstallExecuteSequence;older first (ICE63): RemoveExistingProducts at 4002;broken: 2 broken rule'
   'InstallExecuteSequence|s/\t4010/\t3990/|setup after files: RunSetup at 3990;broken: 1 broken rule'
   'InstallExecuteSequence|s/\t3400/\t3600/|uninstall before files: RunUninstall at 3600;broken: 1 broken rule'
-  'InstallExecuteSequence|s/\t4010/\t6700/|ICE77: RunSetup at 6700 in InstallExecuteSequence;broken: 1 broken rule'
   'AdvtExecuteSequence|$a RunSetup\t\t4001|install only: RunSetup is in AdvtExecuteSequence;broken: 1 broken rule'
   'CustomAction|s/^\(RunSetup\t[0-9]*\t\)FenwarrSetup.exe/\1Gone.exe/|action file: RunSetup runs the file Gone.exe, which is not in the File table;broken: 1 broken rule'
   'FeatureComponents|s/^Programs\tUninstallProgram/Half64\tUninstallProgram/|action file: RunUninstall runs FenwarrUninstall.exe .*feature.s. Half64., not installed on both roads;broken: 1 broken rule'
