@@ -5,7 +5,8 @@
 #         that folder, and SHA256SUMS checks; each placeholder catalog is named in a warning, but not
 #         Win64's Halvex_mdm.cat and Halvex_adb.cat, signed structures made here (whose list osslsigncode
 #         cannot read, so Halvex_adb.inf's co-installers are named as unchecked); with --strict (or FENWARR_RELEASE_STRICT=1)
-#         the warnings stop the release;
+#         the warnings stop the release; msiinfo made to show RemoveExistingProducts after InstallFiles:
+#         the release stops, naming the rule, and writes nothing to its output folder;
 #   bad   a co-installer in another case, a missing INF, a missing file an INF names (one INF in UTF-16LE),
 #         an i386 co-installer in the Win64 half, the Win64 half named in another case: the release stops
 #         before it builds anything, with one line naming each file, and writes no MSI.
@@ -57,6 +58,7 @@ if "$src/scripts/release" --package "$tmp/good" --no-build --keep-work --out "$t
   grep -q 'Source="fenwarr/Win64/amd64/extra.sys"' "$work/halves.wxs" || fail "amd64/extra.sys is not packed"
   [ "$(grep -c '<Component ' "$work/halves.wxs")" = 33 ] || fail "not 16 + 17 components: $(grep -c '<Component ' "$work/halves.wxs")"
   (cd "$tmp/out-good" && sha256sum -c SHA256SUMS) || fail "SHA256SUMS does not check"
+  grep -q "^release: msi-check: .*: Windows Installer's rules hold" "$tmp/good.log" || fail "no msi-check line"
   rm -rf "$work"
 else
   cat "$tmp/good.log"
@@ -77,6 +79,16 @@ for strict in "FENWARR_RELEASE_STRICT=0 --strict" "FENWARR_RELEASE_STRICT=1 --no
     { cat "$tmp/strict.log"; fail "$strict: no line that the warnings stopped the release"; }
   [ ! -e "$tmp/out-strict" ] || fail "$strict: the release wrote $tmp/out-strict"
 done
+
+mkdir "$tmp/shim"
+printf '#!/bin/sh\n%s "$@" | sed "s/^RemoveExistingProducts\t\t1450/RemoveExistingProducts\t\t4002/"\n' \
+  "$(command -v msiinfo)" >"$tmp/shim/msiinfo"
+chmod +x "$tmp/shim/msiinfo"
+PATH="$tmp/shim:$PATH" "$src/scripts/release" --package "$tmp/good" --no-build --out "$tmp/out-rules" >"$tmp/rules.log" 2>&1 &&
+  fail "the release of an MSI that breaks a rule passed"
+grep -q '^msi-check: older first (ICE63): RemoveExistingProducts at 4002 ' "$tmp/rules.log" ||
+  { cat "$tmp/rules.log"; fail "the broken rule is not named"; }
+[ ! -e "$tmp/out-rules" ] || fail "the release wrote $tmp/out-rules"
 
 # --- bad ----------------------------------------------------------------------------------
 

@@ -13,8 +13,9 @@
 #   again     msiexec /i /qn of the same MSI, then of the same version built once more
 #             (FENWARR_MSI_REBUILT): nothing runs, nothing changes, one listing.
 #   upgrade   msiexec /i /qn of the next version (FENWARR_MSI_NEXT): the older one is removed first, its
-#             uninstall run recorded with its package still in place, then the newer one's setup run;
-#             one listing, of the newer version.
+#             uninstall run recorded with its package still in place and ended (companion included)
+#             before the newer one's setup run starts; one listing, of the newer version. Wine's msiexec
+#             keeps that order whatever the tables say, so both MSIs' tables are read too (msi-check).
 #   downgrade msiexec /i /qn of the older version again: refused (1603), nothing runs, nothing changes.
 #   removal   msiexec /x /qn: FenwarrUninstall.exe ran before the files went (on win64 through the
 #             companion's uninstall mode), our files and the listing are gone, the co-installers kept.
@@ -167,6 +168,22 @@ expect_uninstall_run() {
   fw_expect_msg 'Get device node failed, return'
 }
 
+# assert_uninstall_first: in the last record (in arrival order), every string of the uninstall run's
+# processes (the uninstaller, and its companion in uninstall mode) comes before the setup run's first.
+assert_uninstall_first() {
+  awk -F'\t' '
+    !($1 in seen) { seen[$1] = NR }
+    $2 ~ /^Uninstall Device/ { u[$1] = 1 }
+    $2 ~ /^Setup Device/ && !($1 in s) { s[$1] = 1; if (!start || seen[$1] < start) { start = seen[$1]; sp = $1 } }
+    { last[$1] = NR }
+    END {
+      if (!start || !length(u)) { print "no uninstall run or no setup run"; exit 1 }
+      for (p in u) if (last[p] > start) { printf "%s ends at record %d, after %s starts at %d\n", p, last[p], sp, start; bad = 1 }
+      exit bad
+    }' "$FW_DIR/trace.norm" >"$FW_DIR/order.txt" ||
+    fw_fail "the older version's uninstall run does not end before the newer one's setup run: $(cat "$FW_DIR/order.txt")"
+}
+
 # assert_record NAME: the last run's record is exactly the expected one (store records sorted); kept as
 # NAME.raw for fenwarr-report.
 assert_record() {
@@ -182,6 +199,12 @@ assert_record() {
 assert_nothing_ran() {
   [ ! -s "$FW_DIR/trace.norm" ] || { fw_fail "$1 ran something:"; cat "$FW_DIR/trace.norm" >&2; }
 }
+
+# --- The order Windows Installer follows ---------------------------------------------
+
+# Both MSIs' InstallExecuteSequence, by scripts/msi-check: the older product removed (its RunUninstall run)
+# before InstallInitialize, RunSetup after InstallFiles; so on Windows too the uninstall run ends first.
+for m in "$msi" "$msi_next"; do "$FW_SRC_DIR/scripts/msi-check" "$m" >&2 || fw_fail "${m##*/}: out of Windows' order"; done
 
 # --- Install --------------------------------------------------------------------
 
@@ -210,6 +233,7 @@ assert_listed "$version"
 # --- A newer version, then the older one again --------------------------------------
 
 msiexec /i "$msi_next_win" /qn
+assert_uninstall_first
 fw_expect_reset
 expect_uninstall_run P1 P2
 if [ "$arch" = win64 ]; then expect_setup_run P3 P4; else expect_setup_run P2; fi

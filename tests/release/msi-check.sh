@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# msi-check.sh: scripts/msi-check on the MSI of packaging/FenwarrDriverPackage.wxs (built here by wixl from
+# stand-in programs and one file per half): every rule holds, and each row below, the tables with one
+# rule broken, is named by its line. The first row is the MSI of the .wxs before its sequence was placed
+# by number, as wixl built it (RunUninstall at 1, RemoveExistingProducts after InstallFiles).
+set -euo pipefail
+src=$(cd "$(dirname "$0")/../.." && pwd)
+for t in wixl msiinfo; do command -v $t >/dev/null || { echo "SKIPPED: $t is not installed (scripts/install-deps)"; exit 77; }; done
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fails=0
+fail() {
+  echo "FAIL: $*"
+  fails=$((fails + 1))
+}
+
+mkdir -p "$tmp/bin" "$tmp/fenwarr/Win32" "$tmp/fenwarr/Win64" "$tmp/tables"
+for f in FenwarrSetup.exe FenwarrUninstall.exe Fenwarr64.exe; do echo stand-in >"$tmp/bin/$f"; done
+echo 32 >"$tmp/fenwarr/Win32/a.inf" && echo 64 >"$tmp/fenwarr/Win64/a.inf"
+h='<DirectoryRef Id="WinNDir"><Component Id="WN" Guid="*"><File Id="WN" Source="fenwarr/WinN/a.inf"/></Component></DirectoryRef>'
+h+='<ComponentGroup Id="WinNFiles"><ComponentRef Id="WN"/></ComponentGroup>'
+printf '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi"><Fragment>%s%s</Fragment></Wix>\n' "${h//N/32}" "${h//N/64}" >"$tmp/halves.wxs"
+cp "$src/packaging/FenwarrDriverPackage.wxs" "$tmp/"
+(cd "$tmp" && wixl --arch x86 -D Version=1.0.0 -D "ProductCode={6B6529A1-0000-4000-8000-000000000001}" -o p.msi \
+  FenwarrDriverPackage.wxs halves.wxs)
+"$src/scripts/msi-check" "$tmp/p.msi" || fail "the MSI of packaging/ breaks a rule"
+for t in InstallExecuteSequence InstallUISequence AdminExecuteSequence AdvtExecuteSequence CustomAction File FeatureComponents; do
+  msiinfo export "$tmp/p.msi" $t >"$tmp/tables/$t.idt"
+done
+
+# TABLE|SED|LINES: the tables with SED applied to TABLE break the rules named by LINES (regexes, ';' between).
+# shellcheck disable=SC2016 # a $ in a sed script is sed's
+cases=(
+  'InstallExecuteSequence|s/\t3400/\t1/;s/\t1450/\t4002/|ICE77: RunUninstall at 1 in InstallExecuteSequence;older first (ICE63): RemoveExistingProducts at 4002;broken: 2 broken rule'
+  'InstallExecuteSequence|s/\t4010/\t3990/|setup after files: RunSetup at 3990;broken: 1 broken rule'
+  'InstallExecuteSequence|s/\t3400/\t3600/|uninstall before files: RunUninstall at 3600;broken: 1 broken rule'
+  'AdvtExecuteSequence|$a RunSetup\t\t4001|install only: RunSetup is in AdvtExecuteSequence;broken: 1 broken rule'
+  'CustomAction|s/^\(RunSetup\t[0-9]*\t\)FenwarrSetup.exe/\1Gone.exe/|action file: RunSetup runs the file Gone.exe, which is not in the File table;broken: 1 broken rule'
+  'FeatureComponents|s/^Programs\tUninstallProgram/Half64\tUninstallProgram/|action file: RunUninstall runs FenwarrUninstall.exe .*feature.s. Half64., not installed on both roads;broken: 1 broken rule'
+  'InstallUISequence|s/\t781/\t900/|half before costing: PickHalf64 at 900 in InstallUISequence;broken: 1 broken rule'
+  'InstallExecuteSequence|/^PickHalf32/d|half before costing: PickHalf32 at missing in InstallExecuteSequence;broken: 1 broken rule'
+)
+for c in "${cases[@]}"; do
+  IFS='|' read -r table edit lines <<<"$c"
+  rm -rf "$tmp/broken" && cp -R "$tmp/tables" "$tmp/broken"
+  sed -i "$edit" "$tmp/broken/$table.idt"
+  if "$src/scripts/msi-check" --tables "$tmp/broken" >"$tmp/out" 2>&1; then fail "$table, $edit: passed"; fi
+  IFS=';' read -ra want <<<"$lines"
+  for w in "${want[@]}"; do grep -q "^msi-check: $w" "$tmp/out" || { cat "$tmp/out"; fail "$table, $edit: no line $w"; }; done
+done
+
+[ "$fails" = 0 ] && echo "all checks passed" || echo "$fails check(s) failed"
+[ "$fails" = 0 ]
