@@ -51,24 +51,6 @@ TEST_P(CompanionTest, CopiesTheSixtyFourBitCoInstallersAndMaintainsTheDevices) {
 INSTANTIATE_TEST_SUITE_P(SystemDrives, CompanionTest,
                          ::testing::Values("C:\\Windows\\system32", "D:\\WINNT\\system32"));
 
-// Started by hand on an ARM64 machine, the x64 companion changes nothing; its uninstall mode goes on.
-TEST_F(SimTest, CompanionOnAnotherProcessorInstallsNothingButUninstalls) {
-    sim::M().hasIsWow64Process2 = true;
-    sim::M().nativeMachine = IMAGE_FILE_MACHINE_ARM64;
-    sim::AddDevice("USB\\X\\1", sim::MultiSz({"USB\\VID_0E8D&PID_2000"}), std::nullopt);
-    EXPECT_EQ(CompanionMain(), 0);
-    EXPECT_EQ(Traced(), (Lines{"Setup Device, 64bit companion\n", "System path: C:\\Windows\\system32",
-                               "No package half for native machine 0xaa64\n"}));
-    EXPECT_TRUE(sim::CallsTo("CopyFileA").empty() && sim::CallsTo("SetupDiGetClassDevsA").empty());
-
-    sim::M().debug.clear();
-    char arg0[] = "Fenwarr64.exe", arg1[] = "/uninstall";
-    char* argv[] = {arg0, arg1, nullptr};
-    EXPECT_EQ(CompanionRun(2, argv), 1);
-    EXPECT_EQ(Traced()[2], "No package half for native machine 0xaa64\n");
-    EXPECT_TRUE(sim::M().devices[0].removed);
-}
-
 struct EarlyFailure {
     const char* point;
     int occurrence;
