@@ -57,6 +57,15 @@ void AttachCompanion() {
 bool StartsCompanion(Road road) {
     return road == Road::Setup64 || road == Road::Uninstall64;
 }
+
+// A fresh machine for the road, with no companion strings left from the run before (all cases run in
+// one process under valgrind).
+void Prepare(Road road, Machine machine) {
+    DescribeMachine(road, machine);
+    gCompanionFirst = gCompanionEnd = 0;
+    if (StartsCompanion(road))
+        AttachCompanion();
+}
 bool IsCompanion(Road road) {
     return road == Road::Companion || road == Road::CompanionUninstall;
 }
@@ -187,9 +196,7 @@ class TraceReportCheck : public SimTest, public ::testing::WithParamInterface<Ch
 
 TEST_P(TraceReportCheck, TheReportReadsEveryTraceTheProgramsMake) {
     const CheckCase& c = GetParam();
-    DescribeMachine(c.road, c.machine);
-    if (StartsCompanion(c.road))
-        AttachCompanion();
+    Prepare(c.road, c.machine);
     {
         SCOPED_TRACE("clean run");
         CheckRecord(c.road, RunRoad(c.road), false);
@@ -199,9 +206,7 @@ TEST_P(TraceReportCheck, TheReportReadsEveryTraceTheProgramsMake) {
     for (const Fault& fault : FaultsOf(sim::M().counts)) {
         SCOPED_TRACE(fault.point + " #" + std::to_string(fault.occurrence) + " error " +
                      std::to_string(fault.error));
-        DescribeMachine(c.road, c.machine);
-        if (StartsCompanion(c.road))
-            AttachCompanion();
+        Prepare(c.road, c.machine);
         sim::FailAt(fault.point, fault.occurrence, fault.error);
         CheckRecord(c.road, RunRoad(c.road), true);
         ++records;
