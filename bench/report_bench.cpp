@@ -1,6 +1,6 @@
 // What fenwarr-report reads per second: a record of about 50 MB, runs of the setup program and its
 // companion among the strings of other processes, in both of dbgmon's forms.
-#include "tools/report/verdict.h"
+#include "reader/verdict.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // The whole of fenwarr-report on arbitrary bytes: the record parser, the run reader and the verdict.
 // Whatever the bytes, the reading ends with a report and one of the three statuses, and the same bytes
 // fed in two blocks split anywhere give the same report.
-#include "tools/report/verdict.h"
+#include "reader/verdict.h"
 
 #include <cstdlib>
 #include <memory>

@@ -1,7 +1,7 @@
 // fenwarr-report on DebugView logs: the line's columns, the strings joined on a line, reading without
 // process ids, and the verdicts against each golden's dbgmon twin.
-#include "tools/report/debugview_line.h"
-#include "tools/report/verdict.h"
+#include "reader/debugview_line.h"
+#include "reader/verdict.h"
 
 #include "report_records.h"
 

@@ -2,7 +2,7 @@
 // report of a record held in memory.
 #pragma once
 
-#include "tools/report/verdict.h"
+#include "reader/verdict.h"
 
 #include <fstream>
 #include <sstream>

@@ -1,8 +1,8 @@
 // fenwarr-report: the golden records, the record parser, the message tables, and what bad input gives.
-#include "tools/report/error_meanings.h"
-#include "tools/report/record.h"
-#include "tools/report/tool_messages.h"
-#include "tools/report/verdict.h"
+#include "reader/error_meanings.h"
+#include "reader/record.h"
+#include "reader/tool_messages.h"
+#include "reader/verdict.h"
 
 #include "report_records.h"
 

@@ -8,8 +8,8 @@
 
 #include "companion/companion_main.h"
 #include "sweep_machine.h"
-#include "tools/report/tool_messages.h"
-#include "tools/report/verdict.h"
+#include "reader/tool_messages.h"
+#include "reader/verdict.h"
 #include "trace/trace.h"
 
 #include <dirent.h>

@@ -1,7 +1,7 @@
 // fenwarr-report FILE: reads a dbgmon record (or a DebugView log) of the setup tool and tells, run by run
 // and step by step, what it did. Exit status: 0 every step succeeded, 1 some step failed, 2 the file
 // cannot be read or holds no run of the tool.
-#include "tools/report/verdict.h"
+#include "reader/verdict.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "tools/report/record.h"
+#include "reader/record.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // The support engineer's report: each run step by step, what else the record held, one overall line.
 #pragma once
 
-#include "tools/report/run_reader.h"
+#include "reader/run_reader.h"
 
 #include <cstddef>
 #include <string>

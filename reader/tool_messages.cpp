@@ -1,4 +1,4 @@
-#include "tools/report/tool_messages.h"
+#include "reader/tool_messages.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
-#include "tools/report/verdict.h"
+#include "reader/verdict.h"
 
-#include "tools/report/error_meanings.h"
+#include "reader/error_meanings.h"
 
 #include <cerrno>
 #include <cstdio>

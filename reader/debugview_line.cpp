@@ -1,6 +1,6 @@
-#include "tools/report/debugview_line.h"
+#include "reader/debugview_line.h"
 
-#include "tools/report/tool_messages.h"
+#include "reader/tool_messages.h"
 
 #include <cstring>
 

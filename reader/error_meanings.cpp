@@ -1,4 +1,4 @@
-#include "tools/report/error_meanings.h"
+#include "reader/error_meanings.h"
 
 #include <cstddef>
 

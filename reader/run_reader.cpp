@@ -1,4 +1,4 @@
-#include "tools/report/run_reader.h"
+#include "reader/run_reader.h"
 
 #include <cstring>
 

@@ -4,9 +4,9 @@
 // whose hand-off it follows.
 #pragma once
 
-#include "tools/report/debugview_line.h"
-#include "tools/report/record.h"
-#include "tools/report/tool_messages.h"
+#include "reader/debugview_line.h"
+#include "reader/record.h"
+#include "reader/tool_messages.h"
 
 #include <cstddef>
 #include <cstdint>
