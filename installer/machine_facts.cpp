@@ -1,0 +1,80 @@
+// The facts a record's header names, read from this Windows.
+#include "installer/machine_facts.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace {
+
+typedef LONG(WINAPI* RtlGetVersionFn)(OSVERSIONINFOW*);
+typedef BOOL(WINAPI* IsWow64Process2Fn)(HANDLE, USHORT*, USHORT*);
+
+// RtlGetVersion tells the truth whatever the manifest of the installer's process says; GetVersionEx
+// stops at 6.2 without one.
+void ReadVersion(MachineFacts* pFacts) {
+    OSVERSIONINFOW Info;
+    memset(&Info, 0, sizeof(Info));
+    Info.dwOSVersionInfoSize = sizeof(Info);
+    HMODULE Ntdll = GetModuleHandleA("ntdll.dll");
+    RtlGetVersionFn pRtlGetVersion =
+        Ntdll != NULL ? reinterpret_cast<RtlGetVersionFn>(GetProcAddress(Ntdll, "RtlGetVersion")) : NULL;
+    if (pRtlGetVersion == NULL || pRtlGetVersion(&Info) != 0) {
+        Info.dwOSVersionInfoSize = sizeof(Info);
+        if (!GetVersionExW(&Info))
+            return;
+    }
+    pFacts->Major = Info.dwMajorVersion;
+    pFacts->Minor = Info.dwMinorVersion;
+    pFacts->Build = Info.dwBuildNumber;
+    WideCharToMultiByte(CP_ACP, 0, Info.szCSDVersion, -1, pFacts->ServicePack, sizeof(pFacts->ServicePack),
+                        NULL, NULL);
+}
+
+// The processor, as the setup program finds it: IsWow64Process2 where Windows has it, else the native
+// system information.
+uint16_t ReadMachine() {
+    HMODULE Kernel32 = GetModuleHandleA("kernel32.dll");
+    IsWow64Process2Fn pIsWow64Process2 =
+        Kernel32 != NULL ? reinterpret_cast<IsWow64Process2Fn>(GetProcAddress(Kernel32, "IsWow64Process2"))
+                         : NULL;
+    USHORT Process = 0;
+    USHORT Native = 0;
+    if (pIsWow64Process2 != NULL && pIsWow64Process2(GetCurrentProcess(), &Process, &Native) && Native != 0)
+        return Native;
+    SYSTEM_INFO Info;
+    GetNativeSystemInfo(&Info);
+    switch (Info.wProcessorArchitecture) {
+    case PROCESSOR_ARCHITECTURE_AMD64:
+        return 0x8664;
+    case PROCESSOR_ARCHITECTURE_INTEL:
+        return 0x014c;
+    case 12: // PROCESSOR_ARCHITECTURE_ARM64
+        return 0xaa64;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+void ReadMachineFacts(MachineFacts* pFacts) {
+    memset(pFacts, 0, sizeof(*pFacts));
+    DWORD Size = sizeof(pFacts->Computer);
+    if (!GetComputerNameA(pFacts->Computer, &Size))
+        strcpy(pFacts->Computer, "?");
+    ReadVersion(pFacts);
+    pFacts->Machine = ReadMachine();
+
+    SYSTEMTIME Local;
+    GetLocalTime(&Local);
+    pFacts->Started = {Local.wYear, Local.wMonth, Local.wDay, Local.wHour, Local.wMinute, Local.wSecond};
+    TIME_ZONE_INFORMATION Zone;
+    const DWORD Which = GetTimeZoneInformation(&Zone);
+    LONG Bias = Zone.Bias;
+    if (Which == TIME_ZONE_ID_DAYLIGHT)
+        Bias += Zone.DaylightBias;
+    else if (Which == TIME_ZONE_ID_STANDARD)
+        Bias += Zone.StandardBias;
+    pFacts->UtcOffsetMinutes = Which == TIME_ZONE_ID_INVALID ? 0 : -Bias;
+}

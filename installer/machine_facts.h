@@ -1,0 +1,6 @@
+// Reads this machine's facts for a record's header.
+#pragma once
+
+#include "installer/record_header.h"
+
+void ReadMachineFacts(MachineFacts* pFacts);

@@ -1,0 +1,23 @@
+// The lines a record written by the custom action starts with: the machine, Windows, the package and the
+// run, each "# key: value", before the first debugger string. fenwarr-report reads them.
+#pragma once
+
+#include "installer/record_names.h"
+
+#include <cstdint>
+#include <string>
+
+struct MachineFacts {
+    char Computer[64];
+    uint32_t Major, Minor, Build;
+    char ServicePack[128];
+    uint16_t Machine; // IMAGE_FILE_MACHINE_* of the processor
+    LocalStamp Started;
+    int32_t UtcOffsetMinutes; // local time minus UTC
+};
+
+std::string RecordHeader(const MachineFacts& Facts, const char* pVersion, const char* pProgram,
+                         const char* pAction);
+
+// "x86", "x64", "ARM64", else "0x<hex>".
+std::string MachineWord(uint16_t Machine);

@@ -1,0 +1,114 @@
+// The MSI custom action's own decisions: the install's verdict on real records, the log's escaping,
+// its data, and which records it keeps.
+#include "installer/action_data.h"
+#include "installer/install_judgement.h"
+#include "installer/msi_text.h"
+#include "installer/record_header.h"
+#include "installer/record_names.h"
+#include "report_records.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace report_records;
+
+namespace {
+
+InstallJudgement JudgeFile(const std::string& Path) {
+    const std::string Bytes = ReadAll(Path);
+    std::unique_ptr<ReportState> pState(new ReportState());
+    InitReport(pState.get());
+    FeedReport(pState.get(), Bytes.data(), Bytes.size());
+    FinishReport(pState.get());
+    return JudgeInstall(*pState);
+}
+
+} // namespace
+
+// Device removal and the refresh never fail an install; a missing co-installer copy (on 64-bit Windows,
+// the companion's) or INF does.
+TEST(InstallJudgement, DriversArrivedOrNamedOnGoldenRecords) {
+    struct Case {
+        const char* pRecord;
+        InstallOutcome Outcome;
+        const char* pWhat;
+    } const Cases[] = {
+        {"wine-full-32", InstallArrived, "the drivers arrived"},
+        {"wine-full-64", InstallArrived, "the drivers arrived"},
+        {"ghosts-removed-and-kept", InstallArrived, "the drivers arrived"},
+        {"missing-coinstaller-and-inf", InstallNotArrived,
+         "not copied: WdfCoInstaller01009.dll; not staged: cdc-acm.inf, usbvcom.inf"},
+        {"wine-missing-coinstaller-and-inf-64", InstallNotArrived,
+         "not copied: WdfCoInstaller01009.dll; not staged: usbvcom_brom.inf"},
+        {"wine-missing-companion-64", InstallNotArrived, "Fenwarr64.exe did not run; not copied: WinUSB"},
+        {"module-path-failed-64", InstallNotArrived, "Fenwarr64.exe did not run"},
+        {"early-failure", InstallEarlyStop, "early steps"},
+        {"no-run", InstallNoRun, "no run of FenwarrSetup.exe"},
+        {"wine-uninstall-32", InstallNoRun, "no run of FenwarrSetup.exe"},
+    };
+    for (const Case& C : Cases) {
+        const InstallJudgement J = JudgeFile(GoldenDir + C.pRecord + ".txt");
+        EXPECT_EQ(J.Outcome, C.Outcome) << C.pRecord;
+        EXPECT_TRUE(Contains(J.What, C.pWhat)) << C.pRecord << ": " << J.What;
+    }
+    const InstallJudgement Arm =
+        JudgeFile(std::string(FENWARR_SOURCE_DIR) + "/tests/fuzz/corpus/fuzz_report/no-half-arm64");
+    EXPECT_EQ(Arm.Outcome, InstallNoHalf) << Arm.What;
+}
+
+TEST(InstallerText, BracketsAndBracesReachTheLogAsTheyAre) {
+    const std::string Line = "Found! [USB\\VID_0E8D&PID_2000] {x}";
+    EXPECT_EQ(MsiLiteral(Line.data(), Line.size()), "Found! [\\[]USB\\VID_0E8D&PID_2000[\\]] [\\{]x[\\}]");
+}
+
+TEST(InstallerText, ActionDataTakesItsThreeFieldsOrNothing) {
+    ActionData Data;
+    ASSERT_TRUE(ParseActionData("C:\\Program Files\\Zamtre_Driver|1.0.0|1", &Data));
+    EXPECT_STREQ(Data.Folder, "C:\\Program Files\\Zamtre_Driver\\");
+    EXPECT_STREQ(Data.Version, "1.0.0");
+    EXPECT_TRUE(Data.AllowPartial);
+    ASSERT_TRUE(ParseActionData("C:\\Zamtre_Driver\\|1.0.0|", &Data));
+    EXPECT_STREQ(Data.Folder, "C:\\Zamtre_Driver\\");
+    EXPECT_FALSE(Data.AllowPartial);
+    const std::string Long(300, 'x');
+    for (const std::string& Bad :
+         {std::string(""), std::string("|1.0|"), std::string("C:\\x|1.0"), std::string("C:\\x|1.0|1|more"),
+          Long + "|1.0|", std::string("C:\\x|") + Long + "|"})
+        EXPECT_FALSE(ParseActionData(Bad.c_str(), &Data)) << Bad;
+}
+
+TEST(InstallerRecords, NamedByProgramAndTimeAndOnlyOursPruned) {
+    const LocalStamp When = {2026, 12, 10, 14, 3, 7};
+    EXPECT_EQ(RecordFileName("FenwarrSetup", "install", When, 1), "FenwarrSetup-install-20261210-140307.log");
+    EXPECT_EQ(RecordFileName("FenwarrUninstall", "rollback", When, 2),
+              "FenwarrUninstall-rollback-20261210-140307-2.log");
+
+    // 25 of ours across programs and days, and names that are not ours: the 5 oldest go, nothing else.
+    std::vector<std::string> Names = {"notes.log", "FenwarrSetup-install-2026121-140307.log",
+                                      "FenwarrSetup-upgrade-20200101-000000.log",
+                                      "FenwarrSetup-install-20200101-000000.txt"};
+    for (unsigned Day = 1; Day <= 25; ++Day)
+        Names.push_back(RecordFileName(Day % 2 ? "FenwarrSetup" : "FenwarrUninstall",
+                                       Day % 3 ? "install" : "removal",
+                                       {2026, 11, static_cast<uint16_t>(Day), 9, 0, 0}, Day == 25 ? 3 : 1));
+    Names.push_back("FenwarrSetup-install-20261101-090000-2.log"); // after day 1's first attempt
+    const std::vector<std::string> Gone = RecordsToDelete(Names, RecordsKept);
+    ASSERT_EQ(Gone.size(), 6u);
+    EXPECT_EQ(Gone[0], "FenwarrSetup-install-20261101-090000.log");
+    EXPECT_EQ(Gone[1], "FenwarrSetup-install-20261101-090000-2.log");
+    EXPECT_EQ(Gone[5], RecordFileName("FenwarrSetup", "install", {2026, 11, 5, 9, 0, 0}, 1));
+}
+
+TEST(InstallerRecords, HeaderNamesMachineWindowsPackageAndTime) {
+    MachineFacts Facts = {"PC-0042", 10, 0, 19045, "", 0x8664, {2026, 12, 10, 14, 3, 7}, 60};
+    EXPECT_EQ(RecordHeader(Facts, "1.0.0", "FenwarrSetup.exe", "install"),
+              "# Fenwarr record\n# computer: PC-0042\n# windows: 10.0 build 19045\n# processor: x64\n"
+              "# package: 1.0.0\n# program: FenwarrSetup.exe\n# action: install\n"
+              "# started: 2026-12-10 14:03:07 +0100\n");
+    Facts = {"PC\n1", 6, 1, 7601, "Service Pack 1", 0xaa64, {2026, 1, 2, 3, 4, 5}, -330};
+    const std::string Header = RecordHeader(Facts, "1.0.0", "FenwarrUninstall.exe", "rollback");
+    EXPECT_TRUE(Contains(
+        Header, "# computer: PC?1\n# windows: 6.1 build 7601; Service Pack 1\n# processor: ARM64\n"));
+    EXPECT_TRUE(Contains(Header, "# started: 2026-01-02 03:04:05 -0530\n"));
+}
