@@ -72,6 +72,9 @@ FW_TAG='..Install or Uninstall - Vostrel'
 FW_NAME='' FW_ARCH='' FW_PREFIX_ARCH='' FW_DIR='' FW_PREFIX='' FW_TOOL_WIN='' FW_EXIT=''
 FW_FAILS=0
 FW_EXPECT_PID=P1
+# More options for dbgmon in fw_run (--all: every sender, for a run whose programs are not the command's
+# descendants).
+FW_DBGMON_OPTS=()
 
 fw_log() { printf '[%s] %s\n' "${FW_NAME:-wine-bed}" "$*" >&2; }
 
@@ -618,7 +621,7 @@ fw_run() {
   local rc=0
   (cd "$FW_PREFIX/drive_c" &&
     WINEPREFIX="$FW_PREFIX" timeout --kill-after=10 "$FW_TIMEOUT" \
-      "${FW_WINE_CMD[@]}" 'C:\fenwarr-test\dbgmon.exe' --out 'C:\fenwarr-test\trace.txt' "$FW_TOOL_WIN" "$@" \
+      "${FW_WINE_CMD[@]}" 'C:\fenwarr-test\dbgmon.exe' "${FW_DBGMON_OPTS[@]}" --out 'C:\fenwarr-test\trace.txt' "$FW_TOOL_WIN" "$@" \
       >"$FW_DIR/stdout.txt" 2>>"$FW_DIR/stderr.txt") || rc=$?
   FW_EXIT=$rc
   if [ "$rc" -ge 124 ] && [ "$rc" -le 137 ] && [ "$rc" != 125 ]; then

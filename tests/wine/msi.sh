@@ -2,23 +2,31 @@
 # msi.sh ARCH
 #
 # The shipped installer (scripts/release: the sample package, unsigned; FENWARR_MSI names it, and
-# FENWARR_MSI_NEXT the same as the next version; both built by msi-build.sh) in a fresh
-# ARCH prefix, emulated Windows 7, every msiexec run under dbgmon, which records the custom actions'
-# programs because the whole prefix shares one debug-output buffer:
-#   install   msiexec /i /qn: the half of this Windows at its path and the other half absent,
-#             Fenwarr64.exe only on 64-bit Windows; the deferred custom action ran FenwarrSetup.exe once
-#             after the files were in place: the record is its whole run (on win64 with the hand-off to
-#             the installed Fenwarr64.exe, whose run follows), the co-installers are in the system
-#             directory, the INFs staged; the product is listed in Apps & Features with its publisher.
+# FENWARR_MSI_NEXT the same as the next version; both built by msi-build.sh) in a fresh ARCH prefix,
+# emulated Windows 7. The custom actions (FenwarrAction.dll) record each run of our programs in
+# C:\windows\Logs\Fenwarr and write its report into the MSI log (/l*v), as an administrator's deployment
+# sees it; one step runs under dbgmon instead, which then holds the debug-output buffer:
+#   failed    msiexec /i /qn /l*v with a folder where the native co-installer copy goes: 1603, the log
+#             names the co-installer, the setup run and the rollback's uninstall run are recorded, the
+#             product is not listed and our program files are gone.
+#   install   msiexec /i /qn /l*v while a stranger sends on the Global\ names every 100 ms: the half of this
+#             Windows at its path and the other half absent, Fenwarr64.exe only on 64-bit Windows; the record
+#             is exactly the setup run (on win64 with the installed Fenwarr64.exe's), with its header, and
+#             none of the stranger's strings; the capture ended within 2 s of the run; the log holds the
+#             report's lines and the verdict; the co-installers are in the system directory, the INFs
+#             staged; the product is listed in Apps & Features with its publisher.
 #   again     msiexec /i /qn of the same MSI, then of the same version built once more
 #             (FENWARR_MSI_REBUILT): nothing runs, nothing changes, one listing.
-#   upgrade   msiexec /i /qn of the next version (FENWARR_MSI_NEXT): the older one is removed first, its
-#             uninstall run recorded with its package still in place and ended (companion included)
-#             before the newer one's setup run starts; one listing, of the newer version. Wine's msiexec
-#             keeps that order whatever the tables say, so both MSIs' tables are read too (msi-check).
+#   upgrade   msiexec /i /qn of the next version (FENWARR_MSI_NEXT) under dbgmon --all: the custom actions
+#             say in the log that they cannot record (another monitor holds the buffer) and the install
+#             goes on; the older one is removed first, its uninstall run (dbgmon's record) with its package
+#             still in place and ended (companion included) before the newer one's setup run starts; one
+#             listing, of the newer version. Wine's msiexec keeps that order whatever the tables say, so
+#             both MSIs' tables are read too (msi-check).
 #   downgrade msiexec /i /qn of the older version again: refused (1603), nothing runs, nothing changes.
-#   removal   msiexec /x /qn: FenwarrUninstall.exe ran before the files went (on win64 through the
-#             companion's uninstall mode), our files and the listing are gone, the co-installers kept.
+#   removal   msiexec /x /qn /l*v: FenwarrUninstall.exe ran before the files went (on win64 through the
+#             companion's uninstall mode), recorded and reported in the log; our files and the listing are
+#             gone, the co-installers kept.
 # The custom actions start the i686 FenwarrSetup.exe and FenwarrUninstall.exe: where 32-bit programs
 # cannot run, both cases are skipped.
 set -euo pipefail
@@ -45,6 +53,7 @@ fw_begin "msi-$arch" "$arch"
 fw_set_version win7
 fw_reg_import
 fw_install_dbgmon
+cp "$FW_WIN32_DIR/tools/dbgmon/odsburst.exe" "$FW_PREFIX/drive_c/fenwarr-test/odsburst.exe"
 # On 64-bit Windows the x86-64 monitor starts the native msiexec.exe, as Windows' installer service
 # is native there (and faster where 32-bit programs run emulated); only the custom actions'
 # programs are i686.
@@ -63,15 +72,70 @@ half=$(fw_package_dir_win)
 src=$(fw_package_src)
 if [ "$arch" = win64 ]; then other="$root\\fenwarr\\Win32"; else other="$root\\fenwarr\\Win64"; fi
 
-# msiexec [--exit N] ARGS...: one msiexec run under dbgmon (fw_run starts FW_TOOL_WIN with ARGS); its
-# exit code must be N, by default 0: the custom actions ignore the programs' exit codes.
+# msiexec [--exit N] ARGS...: one msiexec run under dbgmon --all (fw_run starts FW_TOOL_WIN with ARGS):
+# the custom actions run in processes of their own, not in msiexec's tree. Its exit code must be N (0).
 msiexec() {
   local want=0
   if [ "$1" = --exit ]; then want=$2; shift 2; fi
-  FW_TOOL_WIN=msiexec.exe
+  FW_TOOL_WIN=msiexec.exe FW_DBGMON_OPTS=(--all)
   fw_run "$@"
   fw_assert_exit "$want"
 }
+
+# msiexec_logged STEP [--exit N] ARGS...: one msiexec run as a deployment tool starts it, no monitor, with
+# a verbose log kept as FW_DIR/STEP.log; its exit code must be N (0). Records newer than FW_DIR/mark are
+# this run's.
+msiexec_logged() {
+  local step=$1 want=0 rc=0 log
+  shift
+  if [ "$1" = --exit ]; then want=$2; shift 2; fi
+  touch "$FW_DIR/mark"
+  sleep 1 # the records' times are whole seconds
+  (cd "$FW_PREFIX/drive_c" && WINEPREFIX="$FW_PREFIX" timeout --kill-after=10 "$FW_TIMEOUT" \
+    "${FW_WINE_CMD[@]}" msiexec.exe "$@" /l*v "C:\\fenwarr-test\\$step.log" >>"$FW_DIR/stdout.txt" 2>>"$FW_DIR/stderr.txt") ||
+    rc=$?
+  [ "$rc" = "$want" ] || fw_fail "$step: msiexec exited with $rc, not $want"
+  log="$FW_PREFIX/drive_c/fenwarr-test/$step.log"
+  if [ ! -f "$log" ]; then fw_fail "$step: no MSI log"; : >"$FW_DIR/$step.log"; return 0; fi
+  if [ "$(head -c 2 "$log" | od -An -tx1 | tr -d ' ')" = fffe ]; then iconv -f UTF-16LE -t UTF-8 "$log"; else cat "$log"; fi |
+    tr -d '\r' >"$FW_DIR/$step.log"
+}
+
+# assert_logged STEP LINE...: each LINE (a fixed text) is in the MSI log of STEP after "Fenwarr: ".
+assert_logged() {
+  local step=$1 l
+  shift
+  for l in "$@"; do
+    grep -qF "Fenwarr: $l" "$FW_DIR/$step.log" || fw_fail "$step: the MSI log has no line 'Fenwarr: $l'"
+  done
+}
+
+# take_record STEM ACTION PROGRAM: this run's one record STEM-ACTION-*.log, kept as FW_DIR/STEM-ACTION.record;
+# its header is checked, its strings become the last run's trace (trace.raw, trace.norm) without the time
+# column.
+take_record() {
+  local f n want bits
+  mapfile -t f < <(find "$FW_PREFIX/drive_c/windows" -ipath '*/logs/fenwarr/*' -name "$1-$2-*.log" -newer "$FW_DIR/mark")
+  n=${#f[@]}
+  [ "$n" = 1 ] || { fw_fail "$1-$2: $n records, not 1"; : >"$FW_DIR/trace.raw"; : >"$FW_DIR/trace.norm"; return 0; }
+  cp "${f[0]}" "$FW_DIR/$1-$2.record"
+  bits=x86
+  [ "$arch" = win64 ] && bits=x64
+  for want in '# Fenwarr record' '# computer: ' '# windows: 6.1 build 7601' "# processor: $bits" "# package: $3" \
+    "# program: $1.exe" "# action: $2" '# started: '; do
+    head -n 8 "$FW_DIR/$1-$2.record" | grep -qF -- "$want" || fw_fail "$1-$2: the record's header has no '$want'"
+  done
+  grep -v '^#' "$FW_DIR/$1-$2.record" | cut -f 2- >"$FW_DIR/trace.raw"
+  fw_normalise <"$FW_DIR/trace.raw" >"$FW_DIR/trace.norm"
+}
+
+# A stranger that sends on the Global\ names every 100 ms, as chatty services of session 0 do.
+stranger_start() {
+  (cd "$FW_PREFIX/drive_c" && WINEPREFIX="$FW_PREFIX" exec "${FW_WINE_CMD[@]}" 'C:\fenwarr-test\odsburst.exe' \
+    --every-global 100 >/dev/null 2>>"$FW_DIR/stderr.txt") &
+  stranger=$!
+}
+stranger_stop() { fw_wine taskkill /f /im odsburst.exe >/dev/null 2>&1 || true; wait "$stranger" 2>/dev/null || true; }
 
 # The listing in Apps & Features: every Uninstall key whose DisplayName is the product's, with its values,
 # from the normal view or, when it has none, the Wow6432Node twin.
@@ -206,12 +270,37 @@ assert_nothing_ran() {
 # before InstallInitialize, RunSetup after InstallFiles; so on Windows too the uninstall run ends first.
 for m in "$msi" "$msi_next"; do "$FW_SRC_DIR/scripts/msi-check" "$m" >&2 || fw_fail "${m##*/}: out of Windows' order"; done
 
+# --- A failed install: a folder where a co-installer goes ------------------------
+
+# The native system directory: on 64-bit Windows, where the companion copies.
+blocker="$FW_PREFIX/drive_c/windows/system32/WdfCoInstaller01009.dll"
+mkdir "$blocker"
+msiexec_logged failed --exit $((1603 & 0xFF)) /i "$msi_win" /qn
+assert_logged failed 'verdict: the drivers did not arrive: not copied: WdfCoInstaller01009.dll: the install fails' \
+  'Overall: FAILED' 'FenwarrUninstall.exe (rollback) starts'
+take_record FenwarrSetup install "$version"
+grep -q 'CopyFile failed' "$FW_DIR/trace.norm" || fw_fail "failed: the record holds no failed copy"
+take_record FenwarrUninstall rollback "$version"
+grep -q 'Uninstall Device' "$FW_DIR/trace.norm" || fw_fail "failed: the rollback's record holds no uninstall run"
+if arp_entries >/dev/null; then fw_fail "Apps & Features: a failed install is listed"; fi
+fw_assert_file_absent "$root\\FenwarrSetup.exe"
+fw_assert_file_absent "$root\\FenwarrUninstall.exe"
+rmdir "$blocker"
+
 # --- Install --------------------------------------------------------------------
 
-msiexec /i "$msi_win" /qn
+stranger_start
+msiexec_logged install /i "$msi_win" /qn
+stranger_stop
+take_record FenwarrSetup install "$version"
 fw_expect_reset
 expect_setup_run P1 P2
 assert_record install
+assert_logged install 'FenwarrSetup.exe (install) starts' 'Overall: ' 'verdict: the drivers arrived' \
+  'record: C:\windows\Logs\Fenwarr\FenwarrSetup-install-' 'process tree followed by job object'
+drain=$(sed -n 's/.*the capture ended \([0-9]*\) ms after the tree.*/\1/p' "$FW_DIR/install.log" | head -n 1)
+if [ -z "$drain" ] || [ "$drain" -ge 2000 ]; then fw_fail "install: the capture did not end within 2 s of the run (${drain:-no figure})"; fi
+grep -q 'ms after the tree' "$FW_DIR/install.log" && fw_log "install: $(grep -o '[0-9]* strings recorded, [0-9]* of other.*' "$FW_DIR/install.log" | head -n 1)"
 assert_installed
 assert_coinstallers
 for f in "${FW_INFS[@]}"; do fw_assert_files_equal "C:\\windows\\inf\\$f" "$src/$f"; done
@@ -232,7 +321,9 @@ assert_listed "$version"
 
 # --- A newer version, then the older one again --------------------------------------
 
-msiexec /i "$msi_next_win" /qn
+msiexec /i "$msi_next_win" /qn /l*v 'C:\fenwarr-test\upgrade.log'
+grep -aqF 'Fenwarr: this run cannot be recorded: ' "$FW_PREFIX/drive_c/fenwarr-test/upgrade.log" ||
+  fw_fail "upgrade: the MSI log does not say that the runs could not be recorded"
 assert_uninstall_first
 fw_expect_reset
 expect_uninstall_run P1 P2
@@ -249,10 +340,12 @@ assert_listed "$version_next"
 
 # --- Removal --------------------------------------------------------------------
 
-msiexec /x "$msi_next_win" /qn
+msiexec_logged removal /x "$msi_next_win" /qn
+take_record FenwarrUninstall removal "$version_next"
 fw_expect_reset
 expect_uninstall_run P1 P2
 assert_record removal
+assert_logged removal 'FenwarrUninstall.exe (removal) starts' 'Overall: ' 'record: C:\windows\Logs\Fenwarr\FenwarrUninstall-removal-'
 fw_assert_file_absent "$root\\FenwarrSetup.exe"
 fw_assert_file_absent "$root\\FenwarrUninstall.exe"
 fw_assert_file_absent "$root\\Fenwarr64.exe"
