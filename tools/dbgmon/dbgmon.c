@@ -1,16 +1,21 @@
 /*
- * dbgmon: records the debugger strings sent while a command runs.
+ * dbgmon: records the debugger strings of one command and of the processes it starts.
  *
- * Usage: dbgmon [--time] [--out FILE] COMMAND [ARGS...]
+ * Usage: dbgmon [--time] [--all] [--no-job] [--out FILE] COMMAND [ARGS...]
  *
- * dbgmon takes the debug-output buffer (the named file mapping "DBWIN_BUFFER", 4096 bytes: the sender's
- * process id as a DWORD, then the NUL-terminated string, and the auto-reset events "DBWIN_BUFFER_READY" and
- * "DBWIN_DATA_READY") twice: under the plain names, which this session's processes open, and under the
- * "Global\" names, which are the plain names of session 0, where services and an installer's deferred
- * custom actions run. It starts COMMAND with ARGS and writes one record per OutputDebugStringA call that
- * reaches either buffer while the command runs, in arrival order. That includes the strings of the
- * processes the command starts. After the command has ended it keeps reading until no string
- * has arrived for DRAIN_QUIET_MS milliseconds, so late strings of its descendants are kept too.
+ * dbgmon takes the debug-output buffer (the named file mapping "DBWIN_BUFFER" with the events
+ * "DBWIN_BUFFER_READY" and "DBWIN_DATA_READY") twice: under the plain names, which this session's processes
+ * open, and under the "Global\" names, which are the plain names of session 0, where services and an
+ * installer's deferred custom actions run. It starts COMMAND with ARGS in a job object and writes one record
+ * per OutputDebugStringA call of the command's process tree, in arrival order: the command and every process
+ * it starts, also one that outlives it. Strings of other processes are left out (--all records every sender,
+ * to record a whole "msiexec", whose custom actions run in the installer service's processes). It stops when
+ * the whole tree has ended, after taking the strings still in the buffers: at most a second later, however
+ * chatty other processes are. Where the command cannot join a job (a monitor that is itself in a job, before
+ * Windows 8) or with --no-job, it follows the tree by parent process ids in process snapshots.
+ * The capture itself lives in capture/ (capture.h describes it); dbgmon reads its arguments, prints, and maps
+ * the outcome to its exit code. On standard error it ends with one line: the strings recorded and left out,
+ * how the tree was followed, and how long after the tree's end the capture ended.
  *
  * Record format, one line each, ended by a single LF:
  *     <sender pid in decimal> TAB <escaped string>
@@ -20,18 +25,20 @@
  * string's arrival, then a TAB:
  *     <milliseconds> TAB <sender pid in decimal> TAB <escaped string>
  *
- * Options (before COMMAND): --out FILE, --out=FILE or -o FILE; --time; -- ends the options; -h/--help
- * prints usage.
+ * Options (before COMMAND): --out FILE, --out=FILE or -o FILE; --time; --all; --no-job; -- ends the
+ * options; -h/--help prints usage.
  *
  * Its manifest asks for administrator rights: the command (a setup program that demands them) inherits
  * the monitor's elevation, so one prompt covers both. Creating the Global\ names needs them too; without
- * them (access denied) dbgmon says so in one line on standard error and records this session's strings.
+ * them (access denied, and nobody holds the names) dbgmon says so in one line on standard error and records
+ * this session's strings.
  *
  * Exit codes:
  *     the command's own exit code, when it was started and the records were written;
  *     250  usage error;
  *     251  the command could not be started;
- *     252  another debug-output monitor already holds the buffer (its plain or its Global\ names);
+ *     252  another debug-output monitor already holds the buffer (its plain or its Global\ names: the
+ *          message says which);
  *     253  any other failure: the buffer or its events could not be created, the output file could not be
  *          opened, or writing the records failed.
  */
@@ -42,18 +49,13 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "capture/capture.h"
+
 enum {
     EXIT_USAGE = 250,
     EXIT_NOT_STARTED = 251,
     EXIT_MONITOR_BUSY = 252,
     EXIT_SETUP_FAILED = 253,
-};
-
-enum {
-    DBWIN_SIZE = 4096,
-    DBWIN_TEXT_MAX = DBWIN_SIZE - sizeof(DWORD), /* room for the string and its terminator */
-    DRAIN_QUIET_MS = 300,
-    OUT_BUFFER_SIZE = 65536,
 };
 
 /* msvcrt's own argument parser, in its wide form; dbgmon reads its arguments the way the C run-time does. */
@@ -62,80 +64,6 @@ typedef struct {
 } CrtStartupInfo;
 extern int __cdecl __wgetmainargs(int* pArgc, wchar_t*** pArgv, wchar_t*** pEnv, int expandWildcards,
                                   CrtStartupInfo* pInfo);
-
-/* Buffered writer for the records. A failed write is remembered and reported once at the end. */
-typedef struct {
-    HANDLE handle;
-    size_t used;
-    int failed;
-    DWORD error;
-    char data[OUT_BUFFER_SIZE];
-} Output;
-
-static Output g_out;
-static int g_timed;       /* --time: the first column is the arrival time */
-static DWORD g_startTick; /* GetTickCount() at the monitor's start */
-
-static void OutFlush(Output* pOut) {
-    size_t done = 0;
-    while (!pOut->failed && done < pOut->used) {
-        DWORD written = 0;
-        if (!WriteFile(pOut->handle, pOut->data + done, (DWORD)(pOut->used - done), &written, NULL) ||
-            written == 0) {
-            pOut->failed = 1;
-            pOut->error = GetLastError();
-            break;
-        }
-        done += written;
-    }
-    pOut->used = 0;
-}
-
-/* Appends one record. Worst case: twice 10 digits and a TAB, 4 bytes per input byte, the LF. */
-static void OutRecord(Output* pOut, DWORD arrival, DWORD pid, const unsigned char* pText, size_t length) {
-    static const char hexDigits[] = "0123456789abcdef";
-    char* p;
-    size_t i;
-
-    if (pOut->used + 32 + 4 * length > sizeof(pOut->data))
-        OutFlush(pOut);
-    p = pOut->data + pOut->used;
-    if (g_timed)
-        p += sprintf(p, "%lu\t", (unsigned long)(arrival - g_startTick));
-    p += sprintf(p, "%lu\t", (unsigned long)pid);
-    for (i = 0; i < length; i++) {
-        unsigned char c = pText[i];
-        switch (c) {
-        case '\\':
-            *p++ = '\\';
-            *p++ = '\\';
-            break;
-        case '\n':
-            *p++ = '\\';
-            *p++ = 'n';
-            break;
-        case '\r':
-            *p++ = '\\';
-            *p++ = 'r';
-            break;
-        case '\t':
-            *p++ = '\\';
-            *p++ = 't';
-            break;
-        default:
-            if (c < 0x20 || c > 0x7e) {
-                *p++ = '\\';
-                *p++ = 'x';
-                *p++ = hexDigits[c >> 4];
-                *p++ = hexDigits[c & 15];
-            } else {
-                *p++ = (char)c;
-            }
-        }
-    }
-    *p++ = '\n';
-    pOut->used = (size_t)(p - pOut->data);
-}
 
 /* Prints a wide string to stderr in the ANSI code page. */
 static void PrintWide(const wchar_t* pText) {
@@ -163,10 +91,13 @@ static void PrintError(const char* pWhat, const wchar_t* pName, DWORD error) {
 }
 
 static void PrintUsage(FILE* pStream) {
-    fputs("usage: dbgmon [--time] [--out FILE] COMMAND [ARGS...]\n"
-          "Runs COMMAND and records every OutputDebugStringA string sent while it runs\n"
-          "(its child processes included) as \"pid<TAB>escaped text\" lines; with --time\n"
-          "each line starts with the milliseconds since the monitor started and a TAB.\n"
+    fputs("usage: dbgmon [--time] [--all] [--no-job] [--out FILE] COMMAND [ARGS...]\n"
+          "Runs COMMAND and records the OutputDebugStringA strings of it and of every\n"
+          "process it starts as \"pid<TAB>escaped text\" lines, until the last of them\n"
+          "has ended. --time: each line starts with the milliseconds since the monitor\n"
+          "started and a TAB. --all: record every sender, not only the command's own\n"
+          "processes. --no-job: follow the command's processes by snapshots instead of\n"
+          "a job object.\n"
           "Exit code: the command's, or 250 usage, 251 not started, 252 buffer taken by\n"
           "another monitor, 253 other failure.\n",
           pStream);
@@ -238,183 +169,44 @@ static wchar_t* BuildCommandLine(int count, wchar_t** ppArgs) {
     return pLine;
 }
 
-/* One set of the buffer's names: the plain ones (this session) or the Global\ ones (session 0). */
-typedef struct {
-    const char* pPrefix; /* put before each name */
-    const char* pLabel;  /* how messages call the set */
-    HANDLE bufferReady;
-    HANDLE dataReady;
-    HANDLE mapping;
-    const volatile unsigned char* pView;
-} Channel;
-
-enum { CHANNEL_OK, CHANNEL_BUSY, CHANNEL_DENIED, CHANNEL_FAILED };
-
-/* What WaitForString returns besides a channel's index. */
-enum { STRING_EXITED = -1, STRING_QUIET = -2, STRING_FAILED = -3 };
-
-static void CloseChannel(Channel* pChannel) {
-    if (pChannel->pView)
-        UnmapViewOfFile((const void*)pChannel->pView);
-    if (pChannel->mapping)
-        CloseHandle(pChannel->mapping);
-    if (pChannel->dataReady)
-        CloseHandle(pChannel->dataReady);
-    if (pChannel->bufferReady)
-        CloseHandle(pChannel->bufferReady);
-    pChannel->pView = NULL;
-    pChannel->mapping = pChannel->dataReady = pChannel->bufferReady = NULL;
+/* The last line on stderr: what was recorded and how the capture ended, for the person reading the record. */
+static void PrintSummary(const Capture* pCapture) {
+    if (pCapture->jobError)
+        PrintError("the command could not join a job object; its processes are followed by process snapshots",
+                   NULL, pCapture->jobError);
+    if (pCapture->treeCut)
+        fputs("dbgmon: the command's processes were still running when the capture ended\n", stderr);
+    fprintf(stderr, "dbgmon: %lu strings recorded", pCapture->written);
+    if (pCapture->flags & CAPTURE_ALL_SENDERS)
+        fputs(" from every sender", stderr);
+    else
+        fprintf(stderr, ", %lu from other processes left out", pCapture->dropped);
+    fprintf(stderr, "; processes followed by %s; ended %lu ms after the last of them\n",
+            CaptureMethodText(pCapture->method), (unsigned long)pCapture->drainMs);
 }
 
-/* Gives up on the channel after a failed step. Access denied to the Global\ names is no failure: it only
-   means that session 0's strings cannot be recorded. */
-static int ChannelFailure(Channel* pChannel, const char* pWhat, const char* pName) {
-    DWORD error = GetLastError();
-    char what[128];
-
-    CloseChannel(pChannel);
-    if (pChannel->pPrefix[0] && error == ERROR_ACCESS_DENIED) {
-        fputs("dbgmon: no administrator rights for the Global\\ names: session 0's strings (services, "
-              "installer custom actions) are not recorded\n",
-              stderr);
-        return CHANNEL_DENIED;
-    }
-    sprintf(what, "%s %s", pWhat, pName);
-    PrintError(what, NULL, error);
-    return CHANNEL_FAILED;
-}
-
-/* Creates the channel's buffer and events; its own BUFFER_READY existing already means another monitor. */
-static int CreateChannel(Channel* pChannel) {
-    char name[64];
-
-    sprintf(name, "%sDBWIN_BUFFER_READY", pChannel->pPrefix);
-    pChannel->bufferReady = CreateEventA(NULL, FALSE, FALSE, name);
-    if (!pChannel->bufferReady)
-        return ChannelFailure(pChannel, "cannot create the event", name);
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        fprintf(
-            stderr,
-            "dbgmon: another debug-output monitor is running: it holds the %s names (%s already exists)\n",
-            pChannel->pLabel, name);
-        CloseChannel(pChannel);
-        return CHANNEL_BUSY;
-    }
-    sprintf(name, "%sDBWIN_DATA_READY", pChannel->pPrefix);
-    pChannel->dataReady = CreateEventA(NULL, FALSE, FALSE, name);
-    if (!pChannel->dataReady)
-        return ChannelFailure(pChannel, "cannot create the event", name);
-    sprintf(name, "%sDBWIN_BUFFER", pChannel->pPrefix);
-    pChannel->mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, DBWIN_SIZE, name);
-    if (!pChannel->mapping)
-        return ChannelFailure(pChannel, "cannot create the file mapping", name);
-    pChannel->pView = (const volatile unsigned char*)MapViewOfFile(pChannel->mapping, FILE_MAP_READ, 0, 0, 0);
-    if (!pChannel->pView)
-        return ChannelFailure(pChannel, "cannot map", name);
-    return CHANNEL_OK;
-}
-
-/* Takes this session's names, then session 0's. Sets *pCount to the channels taken (the plain one first);
-   returns 0 or dbgmon's exit code. */
-static int TakeChannels(Channel* pChannels, int* pCount) {
-    DWORD session = 1;
-    int status = CreateChannel(&pChannels[0]);
-
-    /* In session 0 itself (started by a service) the plain names are the Global\ ones. */
-    ProcessIdToSessionId(GetCurrentProcessId(), &session);
-    *pCount = 1;
-    if (status == CHANNEL_OK && session != 0) {
-        status = CreateChannel(&pChannels[1]);
-        *pCount = status == CHANNEL_DENIED ? 1 : 2;
-    }
-    if (status == CHANNEL_BUSY)
-        return EXIT_MONITOR_BUSY;
-    if (status == CHANNEL_FAILED)
-        return EXIT_SETUP_FAILED;
-    return 0;
-}
-
-/* Waits for a string on any channel, or, while PROCESS is not NULL, for it to end. Strings come first
-   (WaitForMultipleObjects reports the lowest signalled index), and channel FIRST before the others, so that
-   a busy channel cannot starve the other one: a sender waits only so long for its buffer. Returns the
-   channel's index or a STRING_ value. */
-static int WaitForString(const Channel* pChannels, int count, int first, HANDLE process, DWORD timeout) {
-    HANDLE waits[3];
-    int n = 0;
-    int i;
-    DWORD r;
-
-    for (i = 0; i < count; i++)
-        waits[n++] = pChannels[(first + i) % count].dataReady;
-    if (process)
-        waits[n++] = process;
-    r = WaitForMultipleObjects((DWORD)n, waits, FALSE, timeout);
-    if (r < (DWORD)count)
-        return (first + (int)r) % count;
-    if (process && r == (DWORD)count)
-        return STRING_EXITED;
-    return r == WAIT_TIMEOUT ? STRING_QUIET : STRING_FAILED;
-}
-
-/* Copies the string out of the channel's buffer, hands the buffer back before the slow part, records it. */
-static void ReadString(Channel* pChannel) {
-    static unsigned char text[DBWIN_TEXT_MAX + 1];
-    const volatile unsigned char* pView = pChannel->pView;
-    DWORD arrival = GetTickCount();
-    DWORD pid;
-    size_t length = 0;
-
-    memcpy(&pid, (const void*)pView, sizeof(pid));
-    while (length < DBWIN_TEXT_MAX - 1 && pView[sizeof(DWORD) + length] != 0) {
-        text[length] = pView[sizeof(DWORD) + length];
-        length++;
-    }
-    SetEvent(pChannel->bufferReady);
-    OutRecord(&g_out, arrival, pid, text, length);
-}
-
-/* Records the channels' strings until PROCESS has ended and no string has arrived for DRAIN_QUIET_MS, so that
-   late strings of its descendants are kept too. Returns 0, or EXIT_SETUP_FAILED when waiting failed. */
-static int Monitor(Channel* pChannels, int count, HANDLE process) {
-    int next = 0;
-
-    for (;;) {
-        int got = WaitForString(pChannels, count, next, process, 0);
-        if (got == STRING_QUIET) {
-            OutFlush(&g_out);
-            got = WaitForString(pChannels, count, next, process, process ? INFINITE : DRAIN_QUIET_MS);
-        }
-        if (got >= 0) {
-            ReadString(&pChannels[got]);
-            next = (got + 1) % count;
-        } else if (got == STRING_EXITED) {
-            process = NULL; /* keep draining the strings of descendants and in-flight ones */
-        } else if (got == STRING_QUIET) {
-            return 0;
-        } else {
-            PrintError("waiting for debug output failed", NULL, GetLastError());
-            return EXIT_SETUP_FAILED;
-        }
-    }
+/* Prints the capture's message, with its Windows error when it has one. */
+static void PrintCaptureMessage(const Capture* pCapture) {
+    if (pCapture->error)
+        PrintError(pCapture->message, NULL, pCapture->error);
+    else
+        fprintf(stderr, "dbgmon: %s\n", pCapture->message);
 }
 
 int main(void) {
+    static Capture capture;
     int argc = 0;
     wchar_t** argv = NULL;
     wchar_t** env = NULL;
     CrtStartupInfo startInfo = {0};
     const wchar_t* pOutName = NULL;
+    unsigned flags = CAPTURE_SHARE_CONSOLE;
     int first;
-    int i;
-    Channel channels[2] = {{.pPrefix = "", .pLabel = "plain"}, {.pPrefix = "Global\\", .pLabel = "Global\\"}};
-    int channelCount = 0;
+    HANDLE output;
     wchar_t* pCommandLine;
-    STARTUPINFOW si;
-    PROCESS_INFORMATION pi;
     int result;
     DWORD exitCode = 0;
 
-    g_startTick = GetTickCount();
     if (__wgetmainargs(&argc, &argv, &env, 0, &startInfo) < 0 || argc < 1) {
         fputs("dbgmon: cannot read the command line\n", stderr);
         return EXIT_USAGE;
@@ -439,7 +231,11 @@ int main(void) {
         } else if (wcsncmp(pArg, L"--out=", 6) == 0 && pArg[6] != 0) {
             pOutName = pArg + 6;
         } else if (wcscmp(pArg, L"--time") == 0) {
-            g_timed = 1;
+            flags |= CAPTURE_TIME_COLUMN;
+        } else if (wcscmp(pArg, L"--all") == 0) {
+            flags |= CAPTURE_ALL_SENDERS;
+        } else if (wcscmp(pArg, L"--no-job") == 0) {
+            flags |= CAPTURE_NO_JOB;
         } else if (pArg[0] == L'-' && pArg[1] != 0) {
             fputs("dbgmon: unknown option ", stderr);
             PrintWide(pArg);
@@ -458,21 +254,23 @@ int main(void) {
 
     /* Take the buffers first, so that a second monitor neither truncates our output file nor starts anything.
      */
-    result = TakeChannels(channels, &channelCount);
-    if (result != 0)
-        return result;
+    result = CaptureOpen(&capture, flags);
+    if (result != CAPTURE_OK || capture.message[0])
+        PrintCaptureMessage(&capture);
+    if (result != CAPTURE_OK)
+        return result == CAPTURE_HELD ? EXIT_MONITOR_BUSY : EXIT_SETUP_FAILED;
 
     if (pOutName) {
-        g_out.handle = CreateFileW(pOutName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
-                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-        if (g_out.handle == INVALID_HANDLE_VALUE) {
+        output = CreateFileW(pOutName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (output == INVALID_HANDLE_VALUE) {
             PrintError("cannot create the output file", pOutName, GetLastError());
             return EXIT_SETUP_FAILED;
         }
     } else {
         /* WriteFile on the handle itself: no text-mode translation, LF stays LF. */
-        g_out.handle = GetStdHandle(STD_OUTPUT_HANDLE);
-        if (g_out.handle == NULL || g_out.handle == INVALID_HANDLE_VALUE) {
+        output = GetStdHandle(STD_OUTPUT_HANDLE);
+        if (output == NULL || output == INVALID_HANDLE_VALUE) {
             fputs("dbgmon: no standard output; use --out FILE\n", stderr);
             return EXIT_SETUP_FAILED;
         }
@@ -483,38 +281,28 @@ int main(void) {
         fputs("dbgmon: out of memory\n", stderr);
         return EXIT_SETUP_FAILED;
     }
-    memset(&si, 0, sizeof(si));
-    si.cb = sizeof(si);
-    memset(&pi, 0, sizeof(pi));
-    /* Inherit handles so that the command shares our standard handles; ours are all non-inheritable. */
-    if (!CreateProcessW(NULL, pCommandLine, NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi)) {
-        PrintError("cannot start the command", argv[first], GetLastError());
-        return EXIT_NOT_STARTED;
-    }
-    CloseHandle(pi.hThread);
+    /* The command shares our console and standard handles; ours are all non-inheritable. */
+    result = CaptureRun(&capture, NULL, pCommandLine, NULL, output, &exitCode);
     free(pCommandLine);
-
-    /* The buffers are free: writers may go. */
-    for (i = 0; i < channelCount; i++)
-        SetEvent(channels[i].bufferReady);
-    result = Monitor(channels, channelCount, pi.hProcess);
-    OutFlush(&g_out);
-
-    if (result == 0) {
-        if (g_out.failed) {
-            PrintError("writing the records failed", pOutName, g_out.error);
-            result = EXIT_SETUP_FAILED;
-        } else if (!GetExitCodeProcess(pi.hProcess, &exitCode)) {
-            PrintError("cannot read the command's exit code", NULL, GetLastError());
-            result = EXIT_SETUP_FAILED;
-        } else {
-            result = (int)exitCode;
-        }
+    switch (result) {
+    case CAPTURE_RUN_DONE:
+        PrintSummary(&capture);
+        result = (int)exitCode;
+        break;
+    case CAPTURE_RUN_NOT_STARTED:
+        PrintError("cannot start the command", argv[first], capture.error);
+        result = EXIT_NOT_STARTED;
+        break;
+    case CAPTURE_RUN_WRITE_FAILED:
+        PrintError("writing the records failed", pOutName, capture.error);
+        result = EXIT_SETUP_FAILED;
+        break;
+    default:
+        PrintCaptureMessage(&capture);
+        result = EXIT_SETUP_FAILED;
     }
     if (pOutName)
-        CloseHandle(g_out.handle);
-    CloseHandle(pi.hProcess);
-    for (i = 0; i < channelCount; i++)
-        CloseChannel(&channels[i]);
+        CloseHandle(output);
+    CaptureClose(&capture);
     return result;
 }
