@@ -18,7 +18,9 @@ void ReadVersion(MachineFacts* pFacts) {
     Info.dwOSVersionInfoSize = sizeof(Info);
     HMODULE Ntdll = GetModuleHandleA("ntdll.dll");
     RtlGetVersionFn pRtlGetVersion =
-        Ntdll != NULL ? reinterpret_cast<RtlGetVersionFn>(GetProcAddress(Ntdll, "RtlGetVersion")) : NULL;
+        Ntdll != NULL ? reinterpret_cast<RtlGetVersionFn>(
+                            reinterpret_cast<void*>(GetProcAddress(Ntdll, "RtlGetVersion")))
+                      : NULL;
     if (pRtlGetVersion == NULL || pRtlGetVersion(&Info) != 0) {
         Info.dwOSVersionInfoSize = sizeof(Info);
         if (!GetVersionExW(&Info))
@@ -36,7 +38,8 @@ void ReadVersion(MachineFacts* pFacts) {
 uint16_t ReadMachine() {
     HMODULE Kernel32 = GetModuleHandleA("kernel32.dll");
     IsWow64Process2Fn pIsWow64Process2 =
-        Kernel32 != NULL ? reinterpret_cast<IsWow64Process2Fn>(GetProcAddress(Kernel32, "IsWow64Process2"))
+        Kernel32 != NULL ? reinterpret_cast<IsWow64Process2Fn>(
+                               reinterpret_cast<void*>(GetProcAddress(Kernel32, "IsWow64Process2")))
                          : NULL;
     USHORT Process = 0;
     USHORT Native = 0;

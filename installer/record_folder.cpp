@@ -23,8 +23,25 @@ std::string Failure(const char* pWhat, const char* pPath, DWORD Error) {
     return Text;
 }
 
+// The account this action runs as: SYSTEM on Windows (Wine runs it as the user who started msiexec).
+bool IsOwnAccount(PSID pSid) {
+    HANDLE Token = NULL;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &Token))
+        return false;
+    union {
+        TOKEN_USER User;
+        BYTE Room[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } Info;
+    DWORD Size = 0;
+    const bool Same = GetTokenInformation(Token, TokenUser, &Info, sizeof(Info), &Size) &&
+                      EqualSid(pSid, Info.User.User.Sid);
+    CloseHandle(Token);
+    return Same;
+}
+
 bool IsTrustedSid(PSID pSid) {
-    return IsWellKnownSid(pSid, WinLocalSystemSid) || IsWellKnownSid(pSid, WinBuiltinAdministratorsSid);
+    return IsWellKnownSid(pSid, WinLocalSystemSid) || IsWellKnownSid(pSid, WinBuiltinAdministratorsSid) ||
+           IsOwnAccount(pSid);
 }
 
 // The folder is ours when its owner is SYSTEM or the administrators and no one else may write in it.

@@ -93,6 +93,16 @@ HANDLE OpenRecord(MSIHANDLE Install, const KindFacts& Kind, const char* pVersion
     return File;
 }
 
+// The program or its folder is not there.
+bool Gone(DWORD Error) {
+    return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND || Error == ERROR_DIRECTORY;
+}
+
+// The capture's last word, with the Windows error behind it.
+std::string CaptureWhy(const Capture& Monitor) {
+    return Monitor.error != 0 ? ErrorText(Monitor.message, Monitor.error) : std::string(Monitor.message);
+}
+
 // What the capture did, for the log: how it followed the tree and what it kept.
 std::string CaptureFacts(const Capture& Monitor) {
     char Text[200];
@@ -162,7 +172,17 @@ UINT RecordedRun(MSIHANDLE Install, RunKind Which) {
     }
     Status = CaptureRun(pMonitor.get(), Path, Line, Dir, Record, &ExitCode);
     if (Status == CAPTURE_RUN_NOT_STARTED) {
-        LogLine(Install, std::string(Kind.pProgram) + " could not be started: " + pMonitor->message);
+        if (Which == RunRollback && Gone(pMonitor->error))
+            LogLine(Install, std::string(Kind.pProgram) +
+                                 " is gone: the installed files were removed before this "
+                                 "rollback action, nothing of this install is taken out");
+        else
+            LogLine(Install, std::string(Kind.pProgram) + " could not be started: " + CaptureWhy(*pMonitor));
+        if (Record != INVALID_HANDLE_VALUE) {
+            CloseHandle(Record); // a header without a run says nothing the log does not
+            DeleteFileA(RecordPath);
+            Record = INVALID_HANDLE_VALUE;
+        }
         if (Installing) {
             ShowError(Install, std::string("Fenwarr Driver Package: ") + Kind.pProgram +
                                    " could not be started: the drivers did not arrive");
@@ -171,7 +191,7 @@ UINT RecordedRun(MSIHANDLE Install, RunKind Which) {
         goto Cleanup;
     }
     if (Status != CAPTURE_RUN_DONE) {
-        LogLine(Install, std::string("the record is incomplete: ") + pMonitor->message);
+        LogLine(Install, std::string("the record is incomplete: ") + CaptureWhy(*pMonitor));
         Recording = false;
     } else {
         LogLine(Install, std::string(Kind.pProgram) + " ended with exit code " + std::to_string(ExitCode) +

@@ -29,5 +29,5 @@ next="$major.$minor.$((build + 1))"
 # A product of its own, as every version is (any UUID will do for the test).
 code=$(tr 'a-f' 'A-F' </proc/sys/kernel/random/uuid)
 (cd "$work" && wixl --arch x86 -D "Version=$next" -D "ProductCode={$code}" -o "$out/FenwarrDriverPackage-next.msi" \
-  FenwarrDriverPackage.wxs halves.wxs)
+  FenwarrDriverPackage.wxs halves.wxs && "$src/scripts/msi-fix" FenwarrDriverPackage.wxs "$out/FenwarrDriverPackage-next.msi")
 echo "msi-build: $out/FenwarrDriverPackage-next.msi (version $next)"

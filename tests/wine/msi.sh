@@ -125,7 +125,7 @@ take_record() {
     "# program: $1.exe" "# action: $2" '# started: '; do
     head -n 8 "$FW_DIR/$1-$2.record" | grep -qF -- "$want" || fw_fail "$1-$2: the record's header has no '$want'"
   done
-  grep -v '^#' "$FW_DIR/$1-$2.record" | cut -f 2- >"$FW_DIR/trace.raw"
+  { grep -v '^#' "$FW_DIR/$1-$2.record" || true; } | cut -f 2- >"$FW_DIR/trace.raw"
   fw_normalise <"$FW_DIR/trace.raw" >"$FW_DIR/trace.norm"
 }
 
@@ -280,8 +280,10 @@ assert_logged failed 'verdict: the drivers did not arrive: not copied: WdfCoInst
   'Overall: FAILED' 'FenwarrUninstall.exe (rollback) starts'
 take_record FenwarrSetup install "$version"
 grep -q 'CopyFile failed' "$FW_DIR/trace.norm" || fw_fail "failed: the record holds no failed copy"
-take_record FenwarrUninstall rollback "$version"
-grep -q 'Uninstall Device' "$FW_DIR/trace.norm" || fw_fail "failed: the rollback's record holds no uninstall run"
+# Wine's msiexec removes the installed files before it runs the rollback actions; Windows Installer undoes
+# its script from the end, so RollbackSetup runs before InstallFiles is undone (msi-check holds that order).
+# Here the action can only say so, and no uninstall run is recorded.
+assert_logged failed 'FenwarrUninstall.exe is gone: the installed files were removed before this rollback action'
 if arp_entries >/dev/null; then fw_fail "Apps & Features: a failed install is listed"; fi
 fw_assert_file_absent "$root\\FenwarrSetup.exe"
 fw_assert_file_absent "$root\\FenwarrUninstall.exe"
