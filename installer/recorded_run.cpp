@@ -6,6 +6,7 @@
 #include "installer/machine_facts.h"
 #include "installer/msi_log.h"
 #include "installer/record_folder.h"
+#include "installer/run_event.h"
 #include "reader/verdict.h"
 
 #include <msiquery.h>
@@ -17,6 +18,14 @@
 
 namespace {
 
+// The program in the installed folder, and its command line as the installer started it before: its
+// quoted path, no arguments.
+struct ProgramPaths {
+    wchar_t Path[MAX_PATH];
+    wchar_t Line[MAX_PATH + 3];
+    wchar_t Dir[MAX_PATH];
+};
+
 struct KindFacts {
     const char* pProgram; // the file in the installed folder
     const char* pStem;    // the record's name begins with it
@@ -25,6 +34,7 @@ struct KindFacts {
 const KindFacts Kinds[] = {{"FenwarrSetup.exe", "FenwarrSetup", "install"},
                            {"FenwarrUninstall.exe", "FenwarrUninstall", "removal"},
                            {"FenwarrUninstall.exe", "FenwarrUninstall", "rollback"}};
+const uint32_t EventIds[] = {EventInstallRun, EventRemovalRun, EventRollbackRun};
 
 std::string ErrorText(const char* pWhat, DWORD Error) {
     char Text[160];
@@ -33,7 +43,8 @@ std::string ErrorText(const char* pWhat, DWORD Error) {
 }
 
 // The record as written, read back through its handle: the report's lines and the install's judgement.
-bool ReadRecord(HANDLE File, const char* pName, std::string* pReport, InstallJudgement* pJudgement) {
+bool ReadRecord(HANDLE File, const char* pName, std::string* pReport, ReportStatus* pStatus,
+                InstallJudgement* pJudgement) {
     enum { ChunkSize = 1 << 16 };
     std::unique_ptr<ReportState> pState(new ReportState());
     std::unique_ptr<char[]> pChunk(new char[ChunkSize]);
@@ -49,7 +60,7 @@ bool ReadRecord(HANDLE File, const char* pName, std::string* pReport, InstallJud
         FeedReport(pState.get(), pChunk.get(), Got);
     }
     FinishReport(pState.get());
-    WriteReport(*pState, pName, pReport);
+    *pStatus = WriteReport(*pState, pName, pReport);
     *pJudgement = JudgeInstall(*pState);
     return true;
 }
@@ -98,6 +109,16 @@ bool Gone(DWORD Error) {
     return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND || Error == ERROR_DIRECTORY;
 }
 
+// Closes the record, and removes it when pPath is given.
+void DropRecord(HANDLE* pRecord, const char* pPath) {
+    if (*pRecord == INVALID_HANDLE_VALUE)
+        return;
+    CloseHandle(*pRecord);
+    if (pPath != nullptr)
+        DeleteFileA(pPath);
+    *pRecord = INVALID_HANDLE_VALUE;
+}
+
 // The capture's last word, with the Windows error behind it.
 std::string CaptureWhy(const Capture& Monitor) {
     return Monitor.error != 0 ? ErrorText(Monitor.message, Monitor.error) : std::string(Monitor.message);
@@ -115,17 +136,85 @@ std::string CaptureFacts(const Capture& Monitor) {
     return Text;
 }
 
-// The program's command line, as the installer started it before: its quoted path, no arguments.
-bool ProgramLine(const char* pFolder, const char* pProgram, wchar_t* pPath, wchar_t* pLine, wchar_t* pDir) {
+bool ProgramLine(const char* pFolder, const char* pProgram, ProgramPaths* pOut) {
     char Path[MAX_PATH];
     if (snprintf(Path, sizeof(Path), "%s%s", pFolder, pProgram) >= static_cast<int>(sizeof(Path)))
         return false;
-    if (!MultiByteToWideChar(CP_ACP, 0, Path, -1, pPath, MAX_PATH) ||
-        !MultiByteToWideChar(CP_ACP, 0, pFolder, -1, pDir, MAX_PATH))
+    if (!MultiByteToWideChar(CP_ACP, 0, Path, -1, pOut->Path, MAX_PATH) ||
+        !MultiByteToWideChar(CP_ACP, 0, pFolder, -1, pOut->Dir, MAX_PATH))
         return false;
-    _snwprintf(pLine, MAX_PATH + 3, L"\"%ls\"", pPath);
-    pLine[MAX_PATH + 2] = L'\0';
+    _snwprintf(pOut->Line, MAX_PATH + 3, L"\"%ls\"", pOut->Path);
+    pOut->Line[MAX_PATH + 2] = L'\0';
     return true;
+}
+
+// Runs the program through the capture, into the record when there is one (closed and removed when it
+// cannot be written); false when the program could not be started, said in the log.
+bool RunCaptured(MSIHANDLE Install, RunKind Which, ProgramPaths* pProgram, Capture* pMonitor, HANDLE* pRecord,
+                 const char* pRecordPath, bool* pRecorded) {
+    const char* pName = Kinds[Which].pProgram;
+    DWORD ExitCode = 0;
+    // Without a record file the program still runs through the capture, in its job, only unrecorded.
+    int Status =
+        CaptureOpen(pMonitor, *pRecord != INVALID_HANDLE_VALUE ? CAPTURE_TIME_COLUMN : CAPTURE_NO_CHANNELS);
+    *pRecorded = *pRecord != INVALID_HANDLE_VALUE && Status == CAPTURE_OK;
+    if (pMonitor->message[0] != '\0')
+        LogLine(Install, std::string(*pRecorded ? "" : "this run cannot be recorded: ") + pMonitor->message);
+    if (!*pRecorded)
+        DropRecord(pRecord, pRecordPath);
+    Status = CaptureRun(pMonitor, pProgram->Path, pProgram->Line, pProgram->Dir, *pRecord, &ExitCode);
+    if (Status == CAPTURE_RUN_NOT_STARTED) {
+        if (Which == RunRollback && Gone(pMonitor->error))
+            LogLine(Install, std::string(pName) +
+                                 " is gone: the installed files were removed before this rollback "
+                                 "action, nothing of this install is taken out");
+        else
+            LogLine(Install, std::string(pName) + " could not be started: " + CaptureWhy(*pMonitor));
+        DropRecord(pRecord, pRecordPath); // a header without a run says nothing the log does not
+        *pRecorded = false;
+        return false;
+    }
+    if (Status != CAPTURE_RUN_DONE) {
+        LogLine(Install, "the record is incomplete: " + CaptureWhy(*pMonitor));
+        *pRecorded = false;
+    } else {
+        LogLine(Install, std::string(pName) + " ended with exit code " + std::to_string(ExitCode) + "; " +
+                             CaptureFacts(*pMonitor));
+    }
+    return true;
+}
+
+// The verdict of a recorded run: its report into the log, its event, and for an install whether it fails.
+UINT Conclude(MSIHANDLE Install, RunKind Which, const ActionData& Action, HANDLE Record,
+              const char* pRecordPath) {
+    std::string Report;
+    ReportStatus Status = ReportNoRun;
+    InstallJudgement Judgement = {InstallNoRun, std::string()};
+    if (!ReadRecord(Record, pRecordPath, &Report, &Status, &Judgement)) {
+        LogLine(Install,
+                ErrorText("the verdict of this run is unknown: its record cannot be read", GetLastError()));
+        WriteRunEvent(UnrecordedEvent(EventIds[Which], false, "the record of this run cannot be read"));
+        return ERROR_SUCCESS;
+    }
+    LogLines(Install, Report);
+    LogLine(Install, std::string("record: ") + pRecordPath);
+    const std::string Overall = OverallLine(Report);
+    if (Which != RunInstall) {
+        WriteRunEvent(RemovalEvent(Which == RunRollback, Status, Overall, pRecordPath));
+        return ERROR_SUCCESS;
+    }
+    WriteRunEvent(InstallEvent(Judgement, Status, Overall, pRecordPath));
+    if (Judgement.Outcome == InstallArrived) {
+        LogLine(Install, "verdict: " + Judgement.What);
+        return ERROR_SUCCESS;
+    }
+    if (Action.AllowPartial) {
+        LogLine(Install, "verdict: " + Judgement.What + " (a warning: FENWARR_ALLOW_PARTIAL=1)");
+        return ERROR_SUCCESS;
+    }
+    LogLine(Install, "verdict: " + Judgement.What + ": the install fails");
+    ShowError(Install, "Fenwarr Driver Package: " + Judgement.What + ". " + Overall);
+    return ERROR_INSTALL_FAILURE;
 }
 
 } // namespace
@@ -133,92 +222,40 @@ bool ProgramLine(const char* pFolder, const char* pProgram, wchar_t* pPath, wcha
 UINT RecordedRun(MSIHANDLE Install, RunKind Which) {
     const KindFacts& Kind = Kinds[Which];
     const bool Installing = Which == RunInstall;
-    UINT Result = ERROR_SUCCESS;
     char Data[ActionFolderMax + ActionVersionMax + 16] = "";
     DWORD DataSize = sizeof(Data);
     ActionData Action;
+    ProgramPaths Program;
     char RecordPath[RecordPathMax] = "";
-    HANDLE Record = INVALID_HANDLE_VALUE;
-    wchar_t Path[MAX_PATH], Line[MAX_PATH + 3], Dir[MAX_PATH];
     std::unique_ptr<Capture> pMonitor(new Capture()); // about 42 KB: not for a custom action's stack
-    bool Opened = false;
-    bool Recording = false;
-    DWORD ExitCode = 0;
-    int Status;
-    std::string Report;
-    InstallJudgement Judgement = {InstallNoRun, std::string()};
+    bool Recorded = false;
+    UINT Result = ERROR_SUCCESS;
 
     LogLine(Install, std::string(Kind.pProgram) + " (" + Kind.pAction + ") starts");
     if (MsiGetPropertyA(Install, "CustomActionData", Data, &DataSize) != ERROR_SUCCESS ||
-        !ParseActionData(Data, &Action) || !ProgramLine(Action.Folder, Kind.pProgram, Path, Line, Dir)) {
+        !ParseActionData(Data, &Action) || !ProgramLine(Action.Folder, Kind.pProgram, &Program)) {
         LogLine(Install, std::string("the action's data is not \"FOLDER|VERSION|PARTIAL\": ") + Data);
-        if (Installing)
-            Result = ERROR_INSTALL_FAILURE;
-        goto Cleanup;
+        WriteRunEvent(UnrecordedEvent(EventIds[Which], Installing, "the package's action data is broken"));
+        return Installing ? ERROR_INSTALL_FAILURE : ERROR_SUCCESS;
     }
-
-    Record = OpenRecord(Install, Kind, Action.Version, RecordPath);
-    // Without a record file the program still runs through the capture, in its job, only unrecorded.
-    Status = CaptureOpen(pMonitor.get(),
-                         Record != INVALID_HANDLE_VALUE ? CAPTURE_TIME_COLUMN : CAPTURE_NO_CHANNELS);
-    Opened = true;
-    Recording = Record != INVALID_HANDLE_VALUE && Status == CAPTURE_OK;
-    if (pMonitor->message[0] != '\0')
-        LogLine(Install, std::string(Recording ? "" : "this run cannot be recorded: ") + pMonitor->message);
-    if (Record != INVALID_HANDLE_VALUE && !Recording) {
-        CloseHandle(Record);
-        DeleteFileA(RecordPath);
-        Record = INVALID_HANDLE_VALUE;
-    }
-    Status = CaptureRun(pMonitor.get(), Path, Line, Dir, Record, &ExitCode);
-    if (Status == CAPTURE_RUN_NOT_STARTED) {
-        if (Which == RunRollback && Gone(pMonitor->error))
-            LogLine(Install, std::string(Kind.pProgram) +
-                                 " is gone: the installed files were removed before this "
-                                 "rollback action, nothing of this install is taken out");
-        else
-            LogLine(Install, std::string(Kind.pProgram) + " could not be started: " + CaptureWhy(*pMonitor));
-        if (Record != INVALID_HANDLE_VALUE) {
-            CloseHandle(Record); // a header without a run says nothing the log does not
-            DeleteFileA(RecordPath);
-            Record = INVALID_HANDLE_VALUE;
-        }
+    HANDLE Record = OpenRecord(Install, Kind, Action.Version, RecordPath);
+    if (!RunCaptured(Install, Which, &Program, pMonitor.get(), &Record, RecordPath, &Recorded)) {
+        WriteRunEvent(UnrecordedEvent(EventIds[Which], Installing,
+                                      std::string(Kind.pProgram) + " could not be started"));
         if (Installing) {
             ShowError(Install, std::string("Fenwarr Driver Package: ") + Kind.pProgram +
                                    " could not be started: the drivers did not arrive");
             Result = Action.AllowPartial ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
         }
-        goto Cleanup;
-    }
-    if (Status != CAPTURE_RUN_DONE) {
-        LogLine(Install, std::string("the record is incomplete: ") + CaptureWhy(*pMonitor));
-        Recording = false;
-    } else {
-        LogLine(Install, std::string(Kind.pProgram) + " ended with exit code " + std::to_string(ExitCode) +
-                             "; " + CaptureFacts(*pMonitor));
-    }
-    if (!Recording || !ReadRecord(Record, RecordPath, &Report, &Judgement)) {
+    } else if (!Recorded) {
+        // Another monitor, or no record file: nothing tells whether the drivers arrived.
         LogLine(Install, "the verdict of this run is unknown: it was not recorded");
-        goto Cleanup;
-    }
-    LogLines(Install, Report);
-    LogLine(Install, std::string("record: ") + RecordPath);
-    if (!Installing)
-        goto Cleanup;
-    if (Judgement.Outcome == InstallArrived) {
-        LogLine(Install, "verdict: " + Judgement.What);
-    } else if (Action.AllowPartial) {
-        LogLine(Install, "verdict: " + Judgement.What + " (a warning: FENWARR_ALLOW_PARTIAL=1)");
+        WriteRunEvent(
+            UnrecordedEvent(EventIds[Which], false, "the verdict is unknown: the run was not recorded"));
     } else {
-        LogLine(Install, "verdict: " + Judgement.What + ": the install fails");
-        ShowError(Install, "Fenwarr Driver Package: " + Judgement.What + ". " + OverallLine(Report));
-        Result = ERROR_INSTALL_FAILURE;
+        Result = Conclude(Install, Which, Action, Record, RecordPath);
     }
-
-Cleanup:
-    if (Opened)
-        CaptureClose(pMonitor.get());
-    if (Record != INVALID_HANDLE_VALUE)
-        CloseHandle(Record);
+    CaptureClose(pMonitor.get());
+    DropRecord(&Record, nullptr);
     return Result;
 }

@@ -251,6 +251,13 @@ HLOCAL WINAPI LocalFree(HLOCAL hMem);
 int WINAPI lstrlenA(LPCSTR lpString);
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
 
+// advapi32: the Application event log.
+typedef void* PSID;
+HANDLE WINAPI RegisterEventSourceA(LPCSTR lpUNCServerName, LPCSTR lpSourceName);
+BOOL WINAPI ReportEventA(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwEventID, PSID lpUserSid,
+                         WORD wNumStrings, DWORD dwDataSize, LPCSTR* lpStrings, LPVOID lpRawData);
+BOOL WINAPI DeregisterEventSource(HANDLE hEventLog);
+
 // user32: at most 1024 characters are written, plus the terminator.
 int wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...);
 

@@ -15,7 +15,7 @@ fail() {
 }
 
 mkdir -p "$tmp/bin" "$tmp/fenwarr/Win32" "$tmp/fenwarr/Win64" "$tmp/tables"
-for f in FenwarrSetup.exe FenwarrUninstall.exe Fenwarr64.exe FenwarrAction.dll; do echo stand-in >"$tmp/bin/$f"; done
+for f in FenwarrSetup.exe FenwarrUninstall.exe Fenwarr64.exe FenwarrAction.dll FenwarrEvents.dll; do echo stand-in >"$tmp/bin/$f"; done
 echo 32 >"$tmp/fenwarr/Win32/a.inf" && echo 64 >"$tmp/fenwarr/Win64/a.inf"
 h='<DirectoryRef Id="WinNDir"><Component Id="WN" Guid="*"><File Id="WN" Source="fenwarr/WinN/a.inf"/></Component></DirectoryRef>'
 h+='<ComponentGroup Id="WinNFiles"><ComponentRef Id="WN"/></ComponentGroup>'
@@ -25,7 +25,7 @@ cp "$src/packaging/FenwarrDriverPackage.wxs" "$tmp/"
   FenwarrDriverPackage.wxs halves.wxs)
 "$src/scripts/msi-fix" "$tmp/FenwarrDriverPackage.wxs" "$tmp/p.msi" 2>/dev/null
 "$src/scripts/msi-check" "$tmp/p.msi" || fail "the MSI of packaging/ breaks a rule"
-for t in InstallExecuteSequence InstallUISequence AdminExecuteSequence AdvtExecuteSequence CustomAction File FeatureComponents Property; do
+for t in InstallExecuteSequence InstallUISequence AdminExecuteSequence AdvtExecuteSequence CustomAction File FeatureComponents Property Component Registry; do
   msiinfo export "$tmp/p.msi" $t >"$tmp/tables/$t.idt"
 done
 
@@ -43,6 +43,8 @@ cases=(
   'InstallExecuteSequence|s/\t4008/\t4012/|rollback before setup: RollbackSetup at 4012, RunSetup at 4010;broken: 1 broken rule'
   'InstallExecuteSequence|/^RunSetupData/d|action data: RunSetup at 4010;broken: 1 broken rule'
   'Property|/^MsiLogging/d|MsiLogging: the MsiLogging property is not set;broken: 1 broken rule'
+  'Component|s/^\(EventMessages\t[^\t]*\t[^\t]*\t\)16/\10/|event source: component EventMessages is not permanent;broken: 1 broken rule'
+  'Registry|/EventMessageFile/d|event source: no EventMessageFile;broken: 1 broken rule'
   'InstallUISequence|s/\t781/\t900/|half before costing: PickHalf64 at 900 in InstallUISequence;broken: 1 broken rule'
   'InstallExecuteSequence|/^PickHalf32/d|half before costing: PickHalf32 at missing in InstallExecuteSequence;broken: 1 broken rule'
 )

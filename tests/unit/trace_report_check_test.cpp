@@ -7,6 +7,7 @@
 #include "sim_test.h"
 
 #include "companion/companion_main.h"
+#include "installer/run_event.h"
 #include "sweep_machine.h"
 #include "reader/tool_messages.h"
 #include "reader/verdict.h"
@@ -126,6 +127,43 @@ ProgramRole CompanionRole(Road road) {
     return IsUninstall(road) ? RoleUninstallCompanion : RoleCompanion;
 }
 
+// The Application event the MSI's action writes for a run it started: one, from our source, its type
+// following the verdict, its text naming the overall line and the record. On the 32-bit road the disk tells
+// on its own whether the drivers arrived.
+void CheckEvent(Road road, const ReportState& state, ReportStatus status, const std::string& report) {
+    const char* const RecordName = "C:\\Windows\\Logs\\Fenwarr\\FenwarrSetup-install-20261210-140307.log";
+    const size_t at = report.rfind("Overall: ");
+    const std::string overall = report.substr(at, report.find('\n', at) - at);
+    const InstallJudgement judgement = JudgeInstall(state);
+    const size_t before = sim::M().calls.size();
+    WriteRunEvent(IsUninstall(road) ? RemovalEvent(false, status, overall, RecordName)
+                                    : InstallEvent(judgement, status, overall, RecordName));
+    const std::vector<sim::Call> calls(sim::M().calls.begin() + static_cast<long>(before),
+                                       sim::M().calls.end());
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].name, "RegisterEventSourceA");
+    EXPECT_EQ(calls[0].args, (std::vector<std::string>{"NULL", "Fenwarr Driver Package"}));
+    EXPECT_EQ(calls[2].name, "DeregisterEventSource");
+    const std::vector<std::string>& event = calls[1].args;
+    ASSERT_EQ(event.size(), 9u);
+    EXPECT_EQ(event[3], IsUninstall(road) ? "200" : "100");
+    EXPECT_NE(event[8].find(overall), std::string::npos);
+    EXPECT_NE(event[8].find(RecordName), std::string::npos);
+    std::string type = status == ReportAllSucceeded ? "4" : "2";
+    if (!IsUninstall(road) && judgement.Outcome != InstallArrived)
+        type = "1";
+    EXPECT_EQ(event[1], type) << event[8];
+    if (judgement.Outcome == InstallArrived) {
+        EXPECT_EQ(sim::M().store.size(), 7u);
+    }
+    if (road == Road::Setup32) {
+        const bool copied = std::all_of(std::begin(Dlls), std::end(Dlls), [](const char* dll) {
+            return sim::M().files.count(sim::Lower(std::string("C:\\Windows\\system32\\") + dll)) != 0;
+        });
+        EXPECT_EQ(judgement.Outcome == InstallArrived, copied && sim::M().store.size() == 7u);
+    }
+}
+
 // Reads the run just made back with the report and checks it against what the programs did.
 void CheckRecord(Road road, int exitCode, bool faulted) {
     const uint32_t program = IsCompanion(road) ? CompanionPid : ProgramPid;
@@ -178,6 +216,8 @@ void CheckRecord(Road road, int exitCode, bool faulted) {
     if (!faulted && !refused) {
         EXPECT_FALSE(failed);
     }
+    if (run.Starter >= 0)
+        CheckEvent(road, *state, status, report);
     if (!hadFailure && ::testing::Test::HasFailure())
         std::cout << "--- record\n" << record << "--- report\n" << report;
 }

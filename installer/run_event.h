@@ -1,0 +1,35 @@
+// The Application event each run from the MSI leaves: where a deployment tool collects the verdict. Its
+// source is registered by the MSI; FenwarrEvents.dll holds the texts Event Viewer shows (messages.mc).
+#pragma once
+
+#include "installer/install_judgement.h"
+#include "reader/verdict.h"
+
+#include <cstdint>
+#include <string>
+
+// The source's name, as the MSI registers it under ...\Services\EventLog\Application.
+extern const char EventSource[];
+
+// One event ID per kind of run (messages.mc); the type tells the verdict.
+enum RunEventId : uint32_t { EventInstallRun = 100, EventRemovalRun = 200, EventRollbackRun = 300 };
+enum RunEventType : uint16_t { EventError = 1, EventWarning = 2, EventInformation = 4 }; // EVENTLOG_*_TYPE
+
+struct RunEvent {
+    RunEventType Type;
+    uint32_t Id;
+    std::string Text; // the one insertion string
+};
+
+// An install run: an error when the drivers did not arrive, a warning when they did but a step failed,
+// information when every step succeeded.
+RunEvent InstallEvent(const InstallJudgement& Judgement, ReportStatus Status, const std::string& Overall,
+                      const char* pRecord);
+// A removal or a rollback, which never fail the installer: a warning when a step failed, else information.
+RunEvent RemovalEvent(bool Rollback, ReportStatus Status, const std::string& Overall, const char* pRecord);
+// A run that has no record: what the log said instead; an install that could not start is an error.
+RunEvent UnrecordedEvent(uint32_t Id, bool Failed, const std::string& Why);
+
+// Writes the event to the Application log (RegisterEventSource, ReportEvent). Nothing is said when that
+// fails: the MSI log holds the same.
+void WriteRunEvent(const RunEvent& Event);
