@@ -32,7 +32,7 @@ done
 # TABLE|SED|LINES: the tables with SED applied to TABLE break the rules named by LINES (regexes, ';' between).
 # shellcheck disable=SC2016 # a $ in a sed script is sed's
 cases=(
-  'InstallExecuteSequence|s/\t3400/\t1/;s/\t1450/\t4002/|ICE77: RunUninstall at 1 in InstallExecuteSequence;older first (ICE63): RemoveExistingProducts at 4002;action data: RunUninstall at 1;broken: 3 broken rule'
+  'InstallExecuteSequence|s/\t3400/\t1/;s/\t1450/\t4002/|ICE77: RunUninstall at 1 in InstallExecuteSequence;older first: RemoveExistingProducts at 4002;action data: RunUninstall at 1;broken: 3 broken rule'
   'InstallExecuteSequence|s/\t4010/\t3990/|setup after files: RunSetup at 3990;rollback before setup: RollbackSetup at 4008;action data: RunSetup at 3990;broken: 3 broken rule'
   'InstallExecuteSequence|s/\t3400/\t3600/|uninstall before files: RunUninstall at 3600;broken: 1 broken rule'
   'AdvtExecuteSequence|$a RunSetup\t\t4001|install only: RunSetup is in AdvtExecuteSequence;broken: 1 broken rule'
