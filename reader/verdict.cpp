@@ -853,6 +853,37 @@ void RecordLines(const ReportState& State, std::string* pOut) {
             "text\n");
 }
 
+void JoinFact(std::string* pGroup, const char* pSeparator, const char* pBefore, const std::string& Value) {
+    if (Value.empty())
+        return;
+    pGroup->append(pGroup->empty() ? "" : pSeparator).append(pBefore);
+    AppendEscaped(pGroup, Value);
+}
+
+// What the record's header says of the machine and the run, on one line: "Machine: PC-0042, Windows 10.0
+// build 19045, x64; package 1.0.0; FenwarrSetup.exe install started 2026-12-10 14:03:07 +0100".
+void MachineFactsLine(const MachineFacts& Facts, std::string* pOut) {
+    if (!HasMachineFacts(Facts))
+        return;
+    std::string Groups[3];
+    JoinFact(&Groups[0], ", ", "", Facts.Computer);
+    JoinFact(&Groups[0], ", ", "Windows ", Facts.Windows);
+    JoinFact(&Groups[0], ", ", "", Facts.Processor);
+    JoinFact(&Groups[1], " ", "package ", Facts.Package);
+    JoinFact(&Groups[2], " ", "", Facts.Program);
+    JoinFact(&Groups[2], " ", "", Facts.Action);
+    JoinFact(&Groups[2], " ", "started ", Facts.Started);
+    pOut->append("Machine: ");
+    bool First = true;
+    for (const std::string& Group : Groups) {
+        if (Group.empty())
+            continue;
+        pOut->append(First ? "" : "; ").append(Group);
+        First = false;
+    }
+    pOut->append("\n");
+}
+
 // How the DebugView log was saved, and what reading it without process ids cannot know.
 void DebugViewLines(const ReportState& State, std::string* pOut) {
     pOut->append("Log: ");
@@ -894,6 +925,7 @@ ReportStatus WriteReport(const ReportState& State, const char* pName, std::strin
     pOut->append(" tool messages, ");
     AppendCount(pOut, State.Runs.size(), "run", "runs");
     pOut->append("\n");
+    MachineFactsLine(State.Machine, pOut);
     if (State.Format == FormatDebugView)
         DebugViewLines(State, pOut);
 
