@@ -658,6 +658,13 @@ void HandleLine(ReportState* pState, const char* pLine, size_t Length, size_t Ke
             Kept -= 3;
         }
     }
+    if (pState->InHeader) {
+        if (ReadHeaderLine(pLine, Kept, &pState->Machine)) {
+            ++pState->HeaderLines;
+            return;
+        }
+        pState->InHeader = false;
+    }
     if (Length > LineKeptMax) {
         BadLine(pState, RecordTooLong, pLine, Kept);
         return;
@@ -697,6 +704,9 @@ void EndCarriedLine(ReportState* pState) {
 void InitReport(ReportState* pState) {
     pState->Format = FormatUnknown;
     pState->Lines = pState->Records = pState->ToolMessages = 0;
+    pState->InHeader = true;
+    pState->HeaderLines = 0;
+    ClearMachineFacts(&pState->Machine);
     pState->LastLineCut = false;
     pState->BadLines = 0;
     for (size_t& Count : pState->BadByStatus)

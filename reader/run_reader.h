@@ -6,6 +6,7 @@
 
 #include "reader/debugview_line.h"
 #include "reader/record.h"
+#include "reader/record_header.h"
 #include "reader/tool_messages.h"
 
 #include <cstddef>
@@ -187,7 +188,10 @@ struct PidSlot {
 
 struct ReportState {
     RecordFormat Format;
-    size_t Lines;
+    size_t Lines;  // header lines included: a line number is the file's
+    bool InHeader; // no line but header lines yet
+    size_t HeaderLines;
+    MachineFacts Machine; // from the header
     size_t Records;
     size_t ToolMessages;
     bool LastLineCut; // the last record had no line end

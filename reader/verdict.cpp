@@ -1,6 +1,7 @@
 #include "reader/verdict.h"
 
 #include "reader/error_meanings.h"
+#include "reader/report_text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,36 +13,6 @@ namespace {
 // How many problems the overall line names before it only counts them.
 enum { OverallProblemsNamed = 3 };
 
-void AppendNumber(std::string* pOut, uint64_t Value) {
-    char Digits[24];
-    size_t n = 0;
-    do {
-        Digits[n++] = static_cast<char>('0' + Value % 10);
-        Value /= 10;
-    } while (Value != 0);
-    while (n > 0)
-        pOut->push_back(Digits[--n]);
-}
-
-void AppendHex(std::string* pOut, uint32_t Value) {
-    static const char Hex[] = "0123456789abcdef";
-    char Digits[8];
-    size_t n = 0;
-    do {
-        Digits[n++] = Hex[Value & 15];
-        Value >>= 4;
-    } while (Value != 0);
-    pOut->append("0x");
-    while (n > 0)
-        pOut->push_back(Digits[--n]);
-}
-
-// "1 run", "2 runs".
-void AppendCount(std::string* pOut, size_t Count, const char* pOne, const char* pMany) {
-    AppendNumber(pOut, Count);
-    pOut->append(" ").append(Count == 1 ? pOne : pMany);
-}
-
 // The line under a list cut to its first entries: how many more there were.
 void AppendMore(std::string* pOut, size_t Total, size_t Shown) {
     if (Total <= Shown)
@@ -51,55 +22,56 @@ void AppendMore(std::string* pOut, size_t Total, size_t Shown) {
     pOut->append(" more\n");
 }
 
-// Text from the record, with anything unprintable escaped.
-void AppendEscaped(std::string* pOut, const std::string& Text) {
-    char Buffer[256];
-    size_t Done = 0;
-    while (Done < Text.size()) {
-        const size_t Chunk = Text.size() - Done < 64 ? Text.size() - Done : 64;
-        pOut->append(Buffer, EscapeText(Text.data() + Done, Chunk, Buffer, sizeof(Buffer), false, nullptr));
-        Done += Chunk;
-    }
-}
-
-// "error 2 ERROR_FILE_NOT_FOUND: meaning", in the base the tool printed it in; without the meaning
-// when `WithMeaning` is false (a list that gave it already).
-void AppendError(std::string* pOut, uint32_t Code, bool Hex, bool WithMeaning = true) {
-    pOut->append("error ");
-    if (Hex) {
-        AppendHex(pOut, Code);
-    } else if (Code >= 0x80000000u) {
-        // %d printed it negative; the hex form is the one found in the headers.
-        pOut->push_back('-');
-        AppendNumber(pOut, 0x100000000ull - Code);
-        pOut->append(" (");
-        AppendHex(pOut, Code);
-        pOut->push_back(')');
-    } else {
-        AppendNumber(pOut, Code);
-    }
-    const ErrorMeaning* pMeaning = FindErrorMeaning(Code);
-    if (pMeaning != nullptr) {
-        pOut->append(" ").append(pMeaning->pName);
-        if (WithMeaning)
-            pOut->append(": ").append(pMeaning->pMeaning);
-    } else {
-        pOut->append(" (unknown)");
-    }
-}
-
-struct RunVerdict {
-    std::vector<std::string> Problems;
-    bool Incomplete = false;
-};
-
-void Problem(RunVerdict* pVerdict, std::string Text) {
-    pVerdict->Problems.push_back(std::move(Text));
-}
-
 // The prefix of a problem of the companion's ("" for the program that starts the run).
 std::string ProblemWho(const char* pWho) {
     return *pWho ? "companion: " : "";
+}
+
+// A problem of the run. `pWho` is "" for the program that starts the run, else the companion's, whose
+// problems say so first; `Count`, when not 0, stands before `Words`.
+ProblemVerdict* Problem(RunVerdict* pVerdict, const char* pWho, const char* pKey, VerdictSeverity Severity,
+                        const std::string& Words, size_t Count = 0) {
+    pVerdict->Problems.emplace_back();
+    ProblemVerdict* pProblem = &pVerdict->Problems.back();
+    pProblem->Companion = *pWho != '\0';
+    pProblem->pKey = pKey;
+    pProblem->Severity = Severity;
+    pProblem->Count = Count;
+    pProblem->Label = ProblemWho(pWho) + Words;
+    pProblem->Text = Count == 0 ? pProblem->Label : ProblemWho(pWho) + std::to_string(Count) + " " + Words;
+    pProblem->HasError = false;
+    pProblem->Error = 0;
+    pProblem->ErrorHex = false;
+    return pProblem;
+}
+
+void ProblemError(ProblemVerdict* pProblem, uint32_t Error, bool Hex) {
+    pProblem->HasError = true;
+    pProblem->Error = Error;
+    pProblem->ErrorHex = Hex;
+}
+
+void AddStep(RunVerdict* pVerdict, const char* pWho, const char* pStep, const char* pSubject,
+             StepOutcome Outcome, bool HasError = false, uint32_t Error = 0) {
+    pVerdict->Steps.push_back(StepVerdict{*pWho != '\0', pStep, pSubject, Outcome, HasError, Error});
+}
+
+// What a step's problems made of it: done, or ended with a part undone.
+StepOutcome OutcomeSince(const RunVerdict& Verdict, size_t ProblemsBefore) {
+    return Verdict.Problems.size() > ProblemsBefore ? OutcomeIncomplete : OutcomeDone;
+}
+
+StepOutcome FileStepOutcome(const FileStep& Step) {
+    switch (Step.State) {
+    case StepDone:
+        return OutcomeDone;
+    case StepFailed:
+        return OutcomeFailed;
+    case StepPending:
+        return OutcomePending;
+    default:
+        return OutcomeNotReached;
+    }
 }
 
 bool IsUninstall(const ProcessState& P) {
@@ -112,10 +84,16 @@ const char* ProgramName(const ProcessState& P) {
     return pKind != nullptr ? pKind->pName : "?";
 }
 
-void Missing(RunVerdict* pVerdict, std::string* pOut, const char* pStep) {
+// A step the record does not reach. `pStep` names it for the verdict, `pStepName` for the step list.
+void Missing(RunVerdict* pVerdict, const char* pWho, std::string* pOut, const char* pStep,
+             const char* pStepName, const char* pSubject = "") {
     pOut->append("not in the record (it ends before this step)\n");
-    if (!pVerdict->Incomplete)
-        Problem(pVerdict, std::string("the record ends before ") + pStep);
+    AddStep(pVerdict, pWho, pStepName, pSubject, OutcomeNotReached);
+    if (!pVerdict->Incomplete) {
+        // The words name the companion's step already.
+        Problem(pVerdict, "", "record-ends", SeverityFailure, std::string("the record ends before ") + pStep)
+            ->Companion = *pWho != '\0';
+    }
     pVerdict->Incomplete = true;
 }
 
@@ -192,18 +170,28 @@ void CoInstallerLines(const ProcessState& P, const char* pWho, RunVerdict* pVerd
         const FileStep& Step = P.CoInstallers[i];
         pOut->append("  ").append(pWho).append(*pWho ? "co-installer " : "Co-installer ");
         pOut->append(CoInstallerNames[i]).append(": ");
+        const std::string Name = std::string("co-installer ") + CoInstallerNames[i];
+        if (Step.State == StepNotReached) {
+            Missing(pVerdict, pWho, pOut,
+                    *pWho ? "the companion's co-installer copy" : "the co-installer copy", "co-installer",
+                    CoInstallerNames[i]);
+            continue;
+        }
+        AddStep(pVerdict, pWho, "co-installer", CoInstallerNames[i], FileStepOutcome(Step),
+                Step.Reason == ReasonError, Step.Error);
         if (Step.State == StepDone) {
             pOut->append("copied\n");
         } else if (Step.State == StepFailed) {
             pOut->append("FAILED: ");
             AppendFailReason(pOut, Step, false);
             pOut->append("\n");
-            Problem(pVerdict, ProblemWho(pWho) + "co-installer " + CoInstallerNames[i] + " not copied");
-        } else if (Step.State == StepPending) {
-            pOut->append("no outcome recorded (the record ends during the copy)\n");
-            Problem(pVerdict, ProblemWho(pWho) + "co-installer " + CoInstallerNames[i] + " not confirmed");
+            ProblemVerdict* pProblem =
+                Problem(pVerdict, pWho, "co-installer-not-copied", SeverityFailure, Name + " not copied");
+            if (Step.Reason == ReasonError)
+                ProblemError(pProblem, Step.Error, false);
         } else {
-            Missing(pVerdict, pOut, *pWho ? "the companion's co-installer copy" : "the co-installer copy");
+            pOut->append("no outcome recorded (the record ends during the copy)\n");
+            Problem(pVerdict, pWho, "co-installer-not-confirmed", SeverityFailure, Name + " not confirmed");
         }
     }
 }
@@ -212,6 +200,12 @@ void InfLines(const ProcessState& P, RunVerdict* pVerdict, std::string* pOut) {
     for (int i = 0; i < InfCount; ++i) {
         const FileStep& Step = P.Infs[i];
         pOut->append("  INF ").append(InfNames[i]).append(": ");
+        if (Step.State == StepNotReached) {
+            Missing(pVerdict, "", pOut, "the INF staging", "inf", InfNames[i]);
+            continue;
+        }
+        AddStep(pVerdict, "", "inf", InfNames[i], FileStepOutcome(Step), Step.Reason == ReasonError,
+                Step.Error);
         if (Step.State == StepDone) {
             pOut->append("staged as ");
             AppendEscaped(pOut, Step.Detail);
@@ -220,12 +214,14 @@ void InfLines(const ProcessState& P, RunVerdict* pVerdict, std::string* pOut) {
             pOut->append("FAILED: ");
             AppendFailReason(pOut, Step, true);
             pOut->append("\n");
-            Problem(pVerdict, std::string("INF ") + InfNames[i] + " not staged");
-        } else if (Step.State == StepPending) {
-            pOut->append("no outcome recorded (the record ends during the staging)\n");
-            Problem(pVerdict, std::string("INF ") + InfNames[i] + " not confirmed");
+            ProblemVerdict* pProblem = Problem(pVerdict, "", "inf-not-staged", SeverityFailure,
+                                               std::string("INF ") + InfNames[i] + " not staged");
+            if (Step.Reason == ReasonError)
+                ProblemError(pProblem, Step.Error, true);
         } else {
-            Missing(pVerdict, pOut, "the INF staging");
+            pOut->append("no outcome recorded (the record ends during the staging)\n");
+            Problem(pVerdict, "", "inf-not-confirmed", SeverityFailure,
+                    std::string("INF ") + InfNames[i] + " not confirmed");
         }
     }
 }
@@ -257,18 +253,17 @@ constexpr NodeOutcomeText NodeOutcomeTexts[NodeOutcomeCount] = {
 
 // A step that stopped on an error before it had looked at everything: its line, and the run's problem.
 void CutShortLine(std::string* pOut, const char* pWho, const char* pStep, const char* pWhat, uint32_t Error,
-                  RunVerdict* pVerdict, const std::string& ProblemText) {
+                  RunVerdict* pVerdict, const char* pKey, const char* pWords) {
     StepLabel(pOut, pWho, pStep);
     pOut->append(pWhat);
     AppendError(pOut, Error, false);
     pOut->append("\n");
-    Problem(pVerdict, ProblemText);
+    ProblemError(Problem(pVerdict, pWho, pKey, SeverityWarning, pWords), Error, false);
 }
 
 // The nodes the walk could not read, and an end before the last node: a node of the handset among them
 // is neither removed nor reported.
 void WalkGapLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
-    const std::string Who = ProblemWho(pWho);
     if (P.NodesPassedOver > 0) {
         StepLabel(pOut, pWho, "devices passed over: ");
         AppendNumber(pOut, P.NodesPassedOver);
@@ -284,25 +279,58 @@ void WalkGapLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict,
             LastError = Error;
         }
         AppendMore(pOut, P.NodesPassedOver, P.PassedOverErrors.size());
-        Problem(pVerdict, Who + std::to_string(P.NodesPassedOver) + " node(s) passed over unread");
+        ProblemVerdict* pProblem = Problem(pVerdict, pWho, "nodes-passed-over", SeverityWarning,
+                                           "node(s) passed over unread", P.NodesPassedOver);
+        if (!P.PassedOverErrors.empty())
+            ProblemError(pProblem, P.PassedOverErrors[0], false);
     }
     if (P.WalkCut)
         CutShortLine(pOut, pWho, "device walk: ",
                      "FAILED: it ended early, the nodes after it were not looked at: ", P.WalkCutError,
-                     pVerdict, Who + "device walk ended early");
+                     pVerdict, "device-walk-ended-early", "device walk ended early");
+}
+
+// The error of the first node listed with `Outcome`, for the problem that counts them.
+void FirstNodeError(const ProcessState& P, NodeOutcome Outcome, bool Hex, ProblemVerdict* pProblem) {
+    for (const DeviceNode& Node : P.Nodes) {
+        if (Node.Outcome == Outcome) {
+            ProblemError(pProblem, Node.Error, Hex);
+            return;
+        }
+    }
+}
+
+void NodeProblems(const ProcessState& P, const char* pWho, RunVerdict* pVerdict) {
+    if (P.NodeOutcomes[NodeUninstallFailed] > 0)
+        FirstNodeError(P, NodeUninstallFailed, true,
+                       Problem(pVerdict, pWho, "listed-nodes-not-removed", SeverityWarning,
+                               "listed node(s) not removed", P.NodeOutcomes[NodeUninstallFailed]));
+    if (P.NodeOutcomes[NodeRemoveFailed] > 0)
+        Problem(pVerdict, pWho, "driverless-nodes-not-removed", SeverityWarning,
+                "driverless node(s) not removed", P.NodeOutcomes[NodeRemoveFailed]);
+    if (P.NodeOutcomes[NodeDriverUnreadable] > 0)
+        FirstNodeError(P, NodeDriverUnreadable, false,
+                       Problem(pVerdict, pWho, "node-driver-unreadable", SeverityWarning,
+                               "node(s) whose driver could not be read",
+                               P.NodeOutcomes[NodeDriverUnreadable]));
+    if (P.NodeOutcomes[NodePending] > 0)
+        Problem(pVerdict, pWho, "node-without-outcome", SeverityFailure, "a node without outcome");
 }
 
 void NodeLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
     StepLabel(pOut, pWho, "devices: ");
     if (P.NodeCount == 0 && !P.DevicesWalked) {
-        Missing(pVerdict, pOut, *pWho ? "the companion's device walk" : "the device walk");
+        Missing(pVerdict, pWho, pOut, *pWho ? "the companion's device walk" : "the device walk", "devices");
         return;
     }
+    const size_t ProblemsBefore = pVerdict->Problems.size();
     if (P.DeviceSetFailed) {
         pOut->append("FAILED: the device set could not be obtained, no node was looked at: ");
         AppendError(pOut, P.DeviceSetError, true);
         pOut->append("\n");
-        Problem(pVerdict, ProblemWho(pWho) + "device set not obtained, no node removed");
+        ProblemError(Problem(pVerdict, pWho, "device-set-failed", SeverityWarning,
+                             "device set not obtained, no node removed"),
+                     P.DeviceSetError, true);
     } else if (P.NodeCount == 0 && (P.WalkCut || P.NodesPassedOver > 0 || P.NodesSkippedNoMemory > 0)) {
         pOut->append("no node of the handset found among the nodes read\n");
     } else if (P.NodeCount == 0) {
@@ -333,39 +361,33 @@ void NodeLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, st
         pOut->append("\n");
     }
     AppendMore(pOut, P.NodeCount, P.Nodes.size());
-    const std::string Who = ProblemWho(pWho);
-    if (P.NodeOutcomes[NodeUninstallFailed] > 0)
-        Problem(pVerdict,
-                Who + std::to_string(P.NodeOutcomes[NodeUninstallFailed]) + " listed node(s) not removed");
-    if (P.NodeOutcomes[NodeRemoveFailed] > 0)
-        Problem(pVerdict,
-                Who + std::to_string(P.NodeOutcomes[NodeRemoveFailed]) + " driverless node(s) not removed");
-    if (P.NodeOutcomes[NodeDriverUnreadable] > 0)
-        Problem(pVerdict, Who + std::to_string(P.NodeOutcomes[NodeDriverUnreadable]) +
-                              " node(s) whose driver could not be read");
-    if (P.NodeOutcomes[NodePending] > 0)
-        Problem(pVerdict, Who + "a node without outcome");
+    NodeProblems(P, pWho, pVerdict);
     if (P.NodesSkippedNoMemory > 0) {
         pOut->append("  ").append(pWho).append(*pWho ? "devices" : "Devices").append(" skipped: ");
         AppendNumber(pOut, P.NodesSkippedNoMemory);
         pOut->append(" listed node(s) not handled, out of memory (\"Malloc failed\")\n");
-        Problem(pVerdict, Who + "node(s) skipped for lack of memory");
+        Problem(pVerdict, pWho, "nodes-skipped-no-memory", SeverityWarning,
+                "node(s) skipped for lack of memory");
     }
     WalkGapLines(P, pWho, pVerdict, pOut);
+    AddStep(pVerdict, pWho, "devices", "",
+            P.DeviceSetFailed ? OutcomeFailed : OutcomeSince(*pVerdict, ProblemsBefore), P.DeviceSetFailed,
+            P.DeviceSetError);
 }
 
 void RefreshLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
-    const std::string Who = ProblemWho(pWho);
     StepLabel(pOut, pWho, "refresh: ");
     if (P.Refresh == RefreshRequested) {
         pOut->append("requested\n");
+        AddStep(pVerdict, pWho, "refresh", "", OutcomeDone);
     } else if (P.Refresh == RefreshRootNotFound) {
         pOut->append(
             "FAILED: the root device node could not be located, the device tree was not re-enumerated "
             "(always so under Wine)\n");
-        Problem(pVerdict, Who + "device tree not refreshed");
+        AddStep(pVerdict, pWho, "refresh", "", OutcomeFailed);
+        Problem(pVerdict, pWho, "refresh-not-done", SeverityWarning, "device tree not refreshed");
     } else {
-        Missing(pVerdict, pOut, *pWho ? "the companion's refresh" : "the refresh");
+        Missing(pVerdict, pWho, pOut, *pWho ? "the companion's refresh" : "the refresh", "refresh");
     }
 }
 
@@ -389,6 +411,7 @@ void PackageInfLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdi
     pOut->append(" NOT FOUND, no store file is compared with them\n");
     bool Explained = false;
     uint32_t LastError = 0;
+    const FileStep* pFirstError = nullptr;
     for (int i = 0; i < InfCount; ++i) {
         const FileStep& Step = P.PackageInfs[i];
         if (Step.State != StepFailed)
@@ -400,17 +423,27 @@ void PackageInfLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdi
             AppendError(pOut, Step.Error, false, !Explained || Step.Error != LastError);
             Explained = true;
             LastError = Step.Error;
+            pFirstError = pFirstError == nullptr ? &Step : pFirstError;
         } else {
             pOut->append(InfNames[i]).append(": ");
             AppendFailReason(pOut, Step, false);
         }
         pOut->append("\n");
     }
-    Problem(pVerdict, ProblemWho(pWho) + std::to_string(Missed) + " package INF(s) not found");
+    ProblemVerdict* pProblem = Problem(pVerdict, pWho, "package-infs-not-found", SeverityFailure,
+                                       "package INF(s) not found", Missed);
+    if (pFirstError != nullptr)
+        ProblemError(pProblem, pFirstError->Error, false);
+    AddStep(pVerdict, pWho, "package-infs", "", OutcomeIncomplete, pFirstError != nullptr,
+            pFirstError != nullptr ? pFirstError->Error : 0);
 }
 
-// Why the store was left alone: what the engineer reads, and the verdict's words (null: not a failure).
-void StoreLeftAloneLine(const ProcessState& P, bool Windows2000, std::string* pOut, const char** ppProblem) {
+// Why the store was left alone: what the engineer reads, the step and its problem (none on Windows 2000).
+void StoreLeftAloneLine(const ProcessState& P, const char* pWho, bool Windows2000, RunVerdict* pVerdict,
+                        std::string* pOut) {
+    const char* pKey = nullptr;
+    const char* pWords = nullptr;
+    bool HasError = false;
     switch (P.StoreLeftAlone) {
     case MsgNoStoreUninstall:
         pOut->append(Windows2000 ? "left alone, as on every Windows 2000: " : "FAILED: left alone: ");
@@ -418,18 +451,22 @@ void StoreLeftAloneLine(const ProcessState& P, bool Windows2000, std::string* pO
         AppendError(pOut, P.StoreError, false, false);
         pOut->append("); the package's INF files stay in ");
         pOut->append(Windows2000 ? "the INF folder\n" : "the store\n");
-        *ppProblem = Windows2000 ? nullptr : "no SetupUninstallOEMInfA, driver store left alone";
+        pKey = Windows2000 ? nullptr : "store-uninstall-missing";
+        pWords = "no SetupUninstallOEMInfA, driver store left alone";
+        HasError = true;
         break;
     case MsgNoPackageInf:
         pOut->append("LEFT ALONE: none of the package's INF files is there to compare with, so no store "
                      "file can be shown to be ours\n");
-        *ppProblem = "driver store left alone: no package INF to compare with";
+        pKey = "store-no-package-inf";
+        pWords = "driver store left alone: no package INF to compare with";
         break;
     case MsgStorePathFailed:
         pOut->append("FAILED: its folder could not be made from the system directory ");
         AppendEscaped(pOut, P.StoreDetail);
         pOut->append("; left alone\n");
-        *ppProblem = "driver store path failed, store left alone";
+        pKey = "store-path-failed";
+        pWords = "driver store path failed, store left alone";
         break;
     default: // MsgFindFirstFailed
         pOut->append("FAILED: it could not be listed (");
@@ -437,8 +474,17 @@ void StoreLeftAloneLine(const ProcessState& P, bool Windows2000, std::string* pO
         pOut->append("): ");
         AppendError(pOut, P.StoreError, false);
         pOut->append("\n");
-        *ppProblem = "driver store not listed";
+        pKey = "store-not-listed";
+        pWords = "driver store not listed";
+        HasError = true;
         break;
+    }
+    AddStep(pVerdict, pWho, "driver-store", "", pKey == nullptr ? OutcomeLeftAlone : OutcomeFailed, HasError,
+            HasError ? P.StoreError : 0);
+    if (pKey != nullptr) {
+        ProblemVerdict* pProblem = Problem(pVerdict, pWho, pKey, SeverityFailure, pWords);
+        if (HasError)
+            ProblemError(pProblem, P.StoreError, false);
     }
 }
 
@@ -476,16 +522,21 @@ void StoreFileLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdic
         }
     }
     AppendMore(pOut, P.StoreFileCount, P.StoreFiles.size());
-    const std::string Who = ProblemWho(pWho);
-    if (P.StoreOutcomes[StoreRefused] > 0)
-        Problem(pVerdict,
-                Who + std::to_string(P.StoreOutcomes[StoreRefused]) + " store file(s) kept by Windows");
+    if (P.StoreOutcomes[StoreRefused] > 0) {
+        ProblemVerdict* pProblem = Problem(pVerdict, pWho, "store-files-kept", SeverityFailure,
+                                           "store file(s) kept by Windows", P.StoreOutcomes[StoreRefused]);
+        for (size_t i = 0; i < P.StoreFiles.size() && !pProblem->HasError; ++i) {
+            if (P.StoreFiles[i].Outcome == StoreRefused)
+                ProblemError(pProblem, P.StoreFiles[i].Error, true);
+        }
+    }
     if (P.StoreOutcomes[StorePending] > 0)
-        Problem(pVerdict, Who + "a store file without outcome");
+        Problem(pVerdict, pWho, "store-file-without-outcome", SeverityFailure,
+                "a store file without outcome");
     if (P.StoreListCut)
         CutShortLine(pOut, pWho, "driver store listing: ",
                      "FAILED part way, the files after it were not looked at: ", P.StoreListError, pVerdict,
-                     Who + "driver store listed only in part");
+                     "store-listed-in-part", "driver store listed only in part");
 }
 
 // Files the store step could not read or name: never removed, whoever they belong to.
@@ -507,7 +558,12 @@ void SkippedFileLines(const ProcessState& P, const char* pWho, RunVerdict* pVerd
         pOut->append("\n");
     }
     AppendMore(pOut, P.SkippedFileCount, P.SkippedFiles.size());
-    Problem(pVerdict, ProblemWho(pWho) + std::to_string(P.SkippedFileCount) + " file(s) skipped unread");
+    ProblemVerdict* pProblem = Problem(pVerdict, pWho, "files-skipped", SeverityWarning,
+                                       "file(s) skipped unread", P.SkippedFileCount);
+    for (size_t i = 0; i < P.SkippedFiles.size() && !pProblem->HasError; ++i) {
+        if (P.SkippedFiles[i].Why != MsgStoreNameTooLong)
+            ProblemError(pProblem, P.SkippedFiles[i].Error, false);
+    }
 }
 
 // True when the uninstall steps could not look at every node and every store file.
@@ -525,22 +581,26 @@ void UninstallStepLines(const ProcessState& P, const char* pWho, bool Windows200
     NodeLines(P, pWho, pVerdict, pOut);
     PackageInfLines(P, pWho, pVerdict, pOut);
     StepLabel(pOut, pWho, "driver store: ");
+    const size_t ProblemsBefore = pVerdict->Problems.size();
     if (P.StoreLeftAlone != MsgNone) {
-        const char* pProblem = nullptr;
-        StoreLeftAloneLine(P, Windows2000, pOut, &pProblem);
-        if (pProblem != nullptr)
-            Problem(pVerdict, ProblemWho(pWho) + pProblem);
+        StoreLeftAloneLine(P, pWho, Windows2000, pVerdict, pOut);
+        SkippedFileLines(P, pWho, pVerdict, pOut);
     } else if (!P.StoreReached) {
-        Missing(pVerdict, pOut, *pWho ? "the companion's driver store step" : "the driver store step");
+        Missing(pVerdict, pWho, pOut, *pWho ? "the companion's driver store step" : "the driver store step",
+                "driver-store");
+        SkippedFileLines(P, pWho, pVerdict, pOut);
     } else {
         StoreFileLines(P, pWho, pVerdict, pOut);
+        SkippedFileLines(P, pWho, pVerdict, pOut);
+        AddStep(pVerdict, pWho, "driver-store", "", OutcomeSince(*pVerdict, ProblemsBefore));
     }
-    SkippedFileLines(P, pWho, pVerdict, pOut);
     StepLabel(pOut, pWho, "co-installers: ");
     if (P.CoInstallersKept) {
         pOut->append("kept in the system directory on purpose: other drivers' installs share them\n");
+        AddStep(pVerdict, pWho, "co-installers", "", OutcomeDone);
     } else {
-        Missing(pVerdict, pOut, *pWho ? "the companion's co-installer step" : "the co-installer step");
+        Missing(pVerdict, pWho, pOut, *pWho ? "the companion's co-installer step" : "the co-installer step",
+                "co-installers");
     }
     if (P.NothingToUninstall && SearchIncomplete(P)) {
         // As an older uninstaller traced it: what was skipped may still be there.
@@ -625,18 +685,19 @@ void NoiseLines(const ProcessState& P, const char* pWho, std::string* pOut) {
 bool EarlyLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
     if (P.EarlyFailure == MsgNone)
         return true;
+    AddStep(pVerdict, pWho, "start", "", OutcomeFailed);
     if (P.EarlyFailure == MsgNoHalf) {
         MachineLine(P, pWho, pOut);
-        Problem(pVerdict,
-                ProblemWho(pWho) + "no package half for " + MachineName(P.Machine) + ", nothing changed");
+        Problem(pVerdict, pWho, "no-package-half", SeverityFailure,
+                "no package half for " + MachineName(P.Machine) + ", nothing changed");
         return false;
     }
     pOut->append("  ").append(pWho).append(*pWho ? "early failure: " : "Early failure: ");
     pOut->append(EarlyFailureMeaning(P.EarlyFailure));
     pOut->append(IsUninstall(P) ? "; nothing was removed, exit code 0\n"
                                 : "; nothing was installed, exit code 0\n");
-    Problem(pVerdict, ProblemWho(pWho) + (IsUninstall(P) ? "early failure, nothing removed"
-                                                         : "early failure, nothing installed"));
+    Problem(pVerdict, pWho, "early-failure", SeverityFailure,
+            IsUninstall(P) ? "early failure, nothing removed" : "early failure, nothing installed");
     return false;
 }
 
@@ -645,7 +706,7 @@ void CompanionLines(const ProcessState& C, RunVerdict* pVerdict, std::string* pO
         return;
     pOut->append("  Companion system directory: ");
     if (C.SysPath.empty()) {
-        Missing(pVerdict, pOut, "the companion's system directory");
+        Missing(pVerdict, "Companion ", pOut, "the companion's system directory", "system-directory");
         return;
     }
     AppendEscaped(pOut, C.SysPath);
@@ -665,7 +726,7 @@ void HandoffLines(const ReportState& State, const ProcessState& S, RunVerdict* p
     const std::string Path = S.CompanionPath.empty() ? std::string("Fenwarr64.exe") : S.CompanionPath;
     switch (S.Handoff) {
     case HandoffNotReached:
-        Missing(pVerdict, pOut, "the hand-off");
+        Missing(pVerdict, "", pOut, "the hand-off", "hand-off");
         break;
     case HandoffNoPath:
         // 122 and 161 are the program's own verdicts on what GetModuleFileNameA gave; others are its error.
@@ -676,13 +737,18 @@ void HandoffLines(const ReportState& State, const ProcessState& S, RunVerdict* p
         else if (S.ModulePathError == 161)
             pOut->append(": it names no folder");
         pOut->append("; Fenwarr64.exe was not started, so that no program from another folder runs\n");
-        Problem(pVerdict, "companion not started: own path not read");
+        AddStep(pVerdict, "", "hand-off", "", OutcomeFailed, true, S.ModulePathError);
+        ProblemError(Problem(pVerdict, "", "own-path-not-read", SeverityFailure,
+                             "companion not started: own path not read"),
+                     S.ModulePathError, false);
         break;
     case HandoffPathTooLong:
         pOut->append("FAILED: the companion's path does not fit in 260 bytes (folder ");
         AppendEscaped(pOut, S.ModulePath);
         pOut->append("); Fenwarr64.exe was not started\n");
-        Problem(pVerdict, "companion not started: path too long");
+        AddStep(pVerdict, "", "hand-off", "", OutcomeFailed);
+        Problem(pVerdict, "", "companion-path-too-long", SeverityFailure,
+                "companion not started: path too long");
         break;
     case HandoffStartFailed:
         AppendEscaped(pOut, Path);
@@ -690,7 +756,9 @@ void HandoffLines(const ReportState& State, const ProcessState& S, RunVerdict* p
                      "next to ")
             .append(ProgramName(S))
             .append("\n");
-        Problem(pVerdict, "companion Fenwarr64.exe not started");
+        AddStep(pVerdict, "", "hand-off", "", OutcomeFailed);
+        Problem(pVerdict, "", "companion-not-started", SeverityFailure,
+                "companion Fenwarr64.exe not started");
         break;
     default:
         if (S.CompanionProcess >= 0) {
@@ -702,11 +770,13 @@ void HandoffLines(const ReportState& State, const ProcessState& S, RunVerdict* p
                 AppendNumber(pOut, C.Pid);
             }
             pOut->append("\n");
+            AddStep(pVerdict, "", "hand-off", "", OutcomeDone);
         } else {
             AppendEscaped(pOut, Path);
             pOut->append(": FAILED: no record of the companion: it did not run, or ended before its first "
                          "message\n");
-            Problem(pVerdict, "companion left no record");
+            AddStep(pVerdict, "", "hand-off", "", OutcomeFailed);
+            Problem(pVerdict, "", "companion-left-no-record", SeverityFailure, "companion left no record");
         }
         break;
     }
@@ -716,9 +786,10 @@ void HandoffLines(const ReportState& State, const ProcessState& S, RunVerdict* p
 bool RoadLine(const ProcessState& S, RunVerdict* pVerdict, std::string* pOut) {
     pOut->append("  Road: ");
     if (S.Bits == 0) {
-        Missing(pVerdict, pOut, "the platform line");
+        Missing(pVerdict, "", pOut, "the platform line", "platform");
         return false;
     }
+    AddStep(pVerdict, "", "platform", "", OutcomeDone);
     pOut->append(S.Bits == 64 ? "64-bit Windows, \"" : "32-bit Windows, \"")
         .append(S.PlatformLine)
         .append("\"");
@@ -762,10 +833,43 @@ void SetupLines(const ReportState& State, const ProcessState& S, RunVerdict* pVe
     }
 }
 
+// What the run is: its program, its road, the Windows version it traced.
+void RunFacts(const ProcessState* pSetup, const ProcessState& First, bool Uninstall, RunVerdict* pVerdict) {
+    pVerdict->pProgram = ProgramName(First);
+    pVerdict->CompanionAlone = pSetup == nullptr;
+    pVerdict->Uninstall = Uninstall;
+    if (First.EarlyFailure == MsgNoHalf)
+        pVerdict->Road = RoadNoHalf;
+    else if (First.Bits != 0)
+        pVerdict->Road = First.Bits == 64 ? Road64 : Road32;
+    else
+        pVerdict->Road = First.NoHalf ? RoadNoHalf : RoadUnknown;
+    pVerdict->Machine = First.NoHalf ? First.Machine : 0;
+    pVerdict->HasVersion = First.HasMajor && First.HasMinor;
+    pVerdict->Major = First.Major;
+    pVerdict->Minor = First.Minor;
+    pVerdict->Result = ResultOk;
+    pVerdict->Steps.clear();
+    pVerdict->Problems.clear();
+    pVerdict->Incomplete = false;
+}
+
+RunResult ResultOf(const RunVerdict& Verdict, bool Clean) {
+    RunResult Result = Clean ? ResultClean : ResultOk;
+    for (const ProblemVerdict& Problem : Verdict.Problems) {
+        if (Problem.Severity == SeverityFailure)
+            return ResultFailed;
+        Result = ResultWarning;
+    }
+    return Result;
+}
+
+// The run's lines, as its verdict is found: they cannot say otherwise than the verdict.
 void RunLines(const ReportState& State, size_t Index, RunVerdict* pVerdict, std::string* pOut) {
     const Run& R = State.Runs[Index];
     const ProcessState* pSetup = R.Starter >= 0 ? &State.Processes[R.Starter] : nullptr;
     const ProcessState* pCompanion = R.Companion >= 0 ? &State.Processes[R.Companion] : nullptr;
+    RunFacts(pSetup, pSetup != nullptr ? *pSetup : *pCompanion, R.Uninstall, pVerdict);
     pOut->append("\nRun ");
     AppendNumber(pOut, Index + 1);
     if (R.Uninstall)
@@ -794,20 +898,42 @@ void RunLines(const ReportState& State, size_t Index, RunVerdict* pVerdict, std:
         CompanionLines(*pCompanion, pVerdict, pOut);
         NoiseLines(*pCompanion, "Companion ", pOut);
     }
-    pOut->append("  Verdict: ");
     const bool Clean =
         (pSetup != nullptr && pSetup->NothingToUninstall && !SearchIncomplete(*pSetup)) ||
         (pCompanion != nullptr && pCompanion->NothingToUninstall && !SearchIncomplete(*pCompanion));
-    if (pVerdict->Problems.empty() && Clean) {
+    pVerdict->Result = ResultOf(*pVerdict, Clean);
+    pOut->append("  Verdict: ");
+    if (pVerdict->Result == ResultClean) {
         pOut->append("OK, nothing to uninstall: the machine was clean already\n");
-    } else if (pVerdict->Problems.empty()) {
+    } else if (pVerdict->Result == ResultOk) {
         pOut->append("OK, every step succeeded\n");
     } else {
         pOut->append("FAILED: ");
         for (size_t i = 0; i < pVerdict->Problems.size(); ++i)
-            pOut->append(i == 0 ? "" : "; ").append(pVerdict->Problems[i]);
+            pOut->append(i == 0 ? "" : "; ").append(pVerdict->Problems[i].Text);
         pOut->append("\n");
     }
+}
+
+// Every run of the record: its lines appended to *pOut, its verdict in *pVerdict.
+void RecordRuns(const ReportState& State, RecordVerdict* pVerdict, std::string* pOut) {
+    pVerdict->Machine = State.Machine;
+    pVerdict->Format = State.Format;
+    pVerdict->Lines = State.Lines;
+    pVerdict->Strings = State.Records;
+    pVerdict->BadLines = State.BadLines;
+    pVerdict->Utf16 = State.Utf16;
+    pVerdict->FailedRuns = 0;
+    pVerdict->Runs.resize(State.Runs.size());
+    for (size_t i = 0; i < State.Runs.size(); ++i) {
+        RunLines(State, i, &pVerdict->Runs[i], pOut);
+        if (!pVerdict->Runs[i].Problems.empty())
+            ++pVerdict->FailedRuns;
+    }
+    if (State.Runs.empty())
+        pVerdict->Status = ReportNoRun;
+    else
+        pVerdict->Status = pVerdict->FailedRuns == 0 ? ReportAllSucceeded : ReportStepFailed;
 }
 
 void RecordLines(const ReportState& State, std::string* pOut) {
@@ -853,6 +979,37 @@ void RecordLines(const ReportState& State, std::string* pOut) {
             "text\n");
 }
 
+void JoinFact(std::string* pGroup, const char* pSeparator, const char* pBefore, const std::string& Value) {
+    if (Value.empty())
+        return;
+    pGroup->append(pGroup->empty() ? "" : pSeparator).append(pBefore);
+    AppendEscaped(pGroup, Value);
+}
+
+// What the record's header says of the machine and the run, on one line: "Machine: PC-0042, Windows 10.0
+// build 19045, x64; package 1.0.0; FenwarrSetup.exe install started 2026-12-10 14:03:07 +0100".
+void MachineFactsLine(const MachineFacts& Facts, std::string* pOut) {
+    if (!HasMachineFacts(Facts))
+        return;
+    std::string Groups[3];
+    JoinFact(&Groups[0], ", ", "", Facts.Computer);
+    JoinFact(&Groups[0], ", ", "Windows ", Facts.Windows);
+    JoinFact(&Groups[0], ", ", "", Facts.Processor);
+    JoinFact(&Groups[1], " ", "package ", Facts.Package);
+    JoinFact(&Groups[2], " ", "", Facts.Program);
+    JoinFact(&Groups[2], " ", "", Facts.Action);
+    JoinFact(&Groups[2], " ", "started ", Facts.Started);
+    pOut->append("Machine: ");
+    bool First = true;
+    for (const std::string& Group : Groups) {
+        if (Group.empty())
+            continue;
+        pOut->append(First ? "" : "; ").append(Group);
+        First = false;
+    }
+    pOut->append("\n");
+}
+
 // How the DebugView log was saved, and what reading it without process ids cannot know.
 void DebugViewLines(const ReportState& State, std::string* pOut) {
     pOut->append("Log: ");
@@ -894,24 +1051,20 @@ ReportStatus WriteReport(const ReportState& State, const char* pName, std::strin
     pOut->append(" tool messages, ");
     AppendCount(pOut, State.Runs.size(), "run", "runs");
     pOut->append("\n");
+    MachineFactsLine(State.Machine, pOut);
     if (State.Format == FormatDebugView)
         DebugViewLines(State, pOut);
 
-    std::vector<RunVerdict> Verdicts(State.Runs.size());
-    size_t FailedRuns = 0;
-    for (size_t i = 0; i < State.Runs.size(); ++i) {
-        RunLines(State, i, &Verdicts[i], pOut);
-        if (!Verdicts[i].Problems.empty())
-            ++FailedRuns;
-    }
+    std::unique_ptr<RecordVerdict> pVerdict(new RecordVerdict());
+    RecordRuns(State, pVerdict.get(), pOut);
+    const std::vector<RunVerdict>& Verdicts = pVerdict->Runs;
+    const size_t FailedRuns = pVerdict->FailedRuns;
     pOut->append("\n");
     RecordLines(State, pOut);
 
-    ReportStatus Status = ReportAllSucceeded;
     if (State.Runs.empty()) {
         pOut->append("Overall: NO RUN: the record holds no run of FenwarrSetup.exe, FenwarrUninstall.exe or "
                      "Fenwarr64.exe\n");
-        Status = ReportNoRun;
     } else if (FailedRuns == 0) {
         pOut->append("Overall: OK: ");
         AppendCount(pOut, State.Runs.size(), "run", "runs");
@@ -923,14 +1076,14 @@ ReportStatus WriteReport(const ReportState& State, const char* pName, std::strin
         pOut->append(" of ");
         AppendCount(pOut, State.Runs.size(), "run", "runs");
         for (size_t i = 0; i < Verdicts.size(); ++i) {
-            const std::vector<std::string>& Problems = Verdicts[i].Problems;
+            const std::vector<ProblemVerdict>& Problems = Verdicts[i].Problems;
             if (Problems.empty())
                 continue;
             pOut->append("; run ");
             AppendNumber(pOut, i + 1);
             pOut->append(": ");
             for (size_t k = 0; k < Problems.size() && k < OverallProblemsNamed; ++k)
-                pOut->append(k == 0 ? "" : ", ").append(Problems[k]);
+                pOut->append(k == 0 ? "" : ", ").append(Problems[k].Text);
             if (Problems.size() > OverallProblemsNamed) {
                 pOut->append(" and ");
                 AppendNumber(pOut, Problems.size() - OverallProblemsNamed);
@@ -938,9 +1091,33 @@ ReportStatus WriteReport(const ReportState& State, const char* pName, std::strin
             }
         }
         pOut->append("\n");
-        Status = ReportStepFailed;
     }
-    return Status;
+    return pVerdict->Status;
+}
+
+void FillVerdict(const ReportState& State, RecordVerdict* pVerdict) {
+    std::string Lines; // the report's run lines, found with the verdict: not needed here
+    RecordRuns(State, pVerdict, &Lines);
+}
+
+const char* SeverityName(VerdictSeverity Severity) {
+    return Severity == SeverityFailure ? "failure" : "warning";
+}
+
+const char* OutcomeName(StepOutcome Outcome) {
+    static const char* const Names[OutcomeCount] = {"done",    "incomplete",  "failed",
+                                                    "pending", "not-reached", "left-alone"};
+    return Outcome >= 0 && Outcome < OutcomeCount ? Names[Outcome] : "?";
+}
+
+const char* RoadName(VerdictRoad Road) {
+    static const char* const Names[RoadCount] = {"unknown", "32-bit", "64-bit", "no-half"};
+    return Road >= 0 && Road < RoadCount ? Names[Road] : "?";
+}
+
+const char* ResultName(RunResult Result) {
+    static const char* const Names[ResultCount] = {"ok", "clean", "warning", "failed"};
+    return Result >= 0 && Result < ResultCount ? Names[Result] : "?";
 }
 
 ReportStatus ReportBuffer(const char* pData, size_t Size, const char* pName, std::string* pOut) {
@@ -951,34 +1128,46 @@ ReportStatus ReportBuffer(const char* pData, size_t Size, const char* pName, std
     return WriteReport(*pState, pName, pOut);
 }
 
-ReportStatus ReportFile(const char* pPath, std::string* pOut, std::string* pError) {
+bool ReadReportFile(const char* pPath, bool GiveUpOnOther, ReportState* pState, std::string* pError) {
     enum { ChunkSize = 1 << 16 };
-    ReportStatus Status = ReportNoRun;
-    std::unique_ptr<ReportState> pState(new ReportState());
     std::unique_ptr<char[]> pChunk(new char[ChunkSize]);
-    InitReport(pState.get());
+    InitReport(pState);
     FILE* pFile = fopen(pPath, "rb");
     if (pFile == nullptr) {
-        pError->append("cannot open ").append(pPath).append(": ").append(strerror(errno));
-        return Status;
+        pError->append("cannot open: ").append(strerror(errno));
+        return false;
     }
     bool ReadFailed = false;
-    for (;;) {
+    bool Other = false;
+    while (!Other) {
         const size_t n = fread(pChunk.get(), 1, ChunkSize, pFile);
-        FeedReport(pState.get(), pChunk.get(), n);
+        FeedReport(pState, pChunk.get(), n);
         if (n < ChunkSize) {
             // A directory opens on some systems and fails on the first read.
             ReadFailed = ferror(pFile) != 0;
             break;
         }
+        // Whole lines, and not one of them a record's: another kind of file.
+        Other = GiveUpOnOther && pState->Lines > 0 && pState->Records == 0 && pState->HeaderLines == 0;
     }
     const int ReadErrno = errno;
     fclose(pFile);
     if (ReadFailed) {
-        pError->append("cannot read ").append(pPath).append(": ").append(strerror(ReadErrno));
-    } else {
-        FinishReport(pState.get());
-        Status = WriteReport(*pState, pPath, pOut);
+        pError->append("cannot read: ").append(strerror(ReadErrno));
+        return false;
     }
-    return Status;
+    FinishReport(pState);
+    return true;
+}
+
+ReportStatus ReportFile(const char* pPath, std::string* pOut, std::string* pError) {
+    std::unique_ptr<ReportState> pState(new ReportState());
+    std::string Why;
+    if (!ReadReportFile(pPath, false, pState.get(), &Why)) {
+        // "cannot open PATH: reason"
+        const size_t Colon = Why.find(':');
+        pError->append(Why, 0, Colon).append(" ").append(pPath).append(Why, Colon, std::string::npos);
+        return ReportNoRun;
+    }
+    return WriteReport(*pState, pPath, pOut);
 }

@@ -1,10 +1,14 @@
 // The support engineer's report: each run step by step, what else the record held, one overall line.
+// The verdict on each run (its steps, its problems and how grave they are) is a structure of its own, which
+// the text report, the JSON document and a rollout's summary all render.
 #pragma once
 
 #include "reader/run_reader.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // Exit statuses of fenwarr-report.
 enum ReportStatus {
@@ -13,11 +17,98 @@ enum ReportStatus {
     ReportNoRun = 2,        // the file cannot be read or holds no run of the tool
 };
 
+// A failure: the drivers did not arrive (or, uninstalling, the package did not leave the store). A
+// warning: the steps that matter ended, something around them did not (a node left, a gap in a walk, no
+// refresh).
+enum VerdictSeverity { SeverityWarning, SeverityFailure };
+
+enum StepOutcome {
+    OutcomeDone,
+    OutcomeIncomplete, // ended, with some of its part undone (see the run's problems)
+    OutcomeFailed,
+    OutcomePending,    // begun, the record ends before its outcome
+    OutcomeNotReached, // the record ends before it
+    OutcomeLeftAlone,  // not done, by design (the driver store on Windows 2000)
+    OutcomeCount,
+};
+
+enum VerdictRoad { RoadUnknown, Road32, Road64, RoadNoHalf, RoadCount };
+
+enum RunResult {
+    ResultOk,
+    ResultClean,   // an uninstall run that found nothing of the package
+    ResultWarning, // problems, none of them a failure
+    ResultFailed,
+    ResultCount,
+};
+
+struct StepVerdict {
+    bool Companion;       // a step of Fenwarr64.exe
+    const char* pStep;    // "co-installer", "inf", "devices", ... (see StepNames in verdict.cpp)
+    const char* pSubject; // the file the step is about, or ""
+    StepOutcome Outcome;
+    bool HasError;
+    uint32_t Error; // the Windows or setup error the step ended on
+};
+
+struct ProblemVerdict {
+    bool Companion;   // a problem of Fenwarr64.exe's steps
+    const char* pKey; // stable: "inf-not-staged", "refresh-not-done", ...
+    VerdictSeverity Severity;
+    size_t Count;      // how many of a kind, 0 when the problem is not counted
+    std::string Label; // its words without the count: what a rollout's summary groups by
+    std::string Text;  // its words as the run's verdict line gives them
+    bool HasError;
+    uint32_t Error; // the Windows or setup error (the first one, for a counted problem)
+    bool ErrorHex;  // the tool printed it in hexadecimal
+};
+
+struct RunVerdict {
+    const char* pProgram; // the program that starts the run (Fenwarr64.exe for a companion alone)
+    bool CompanionAlone;
+    bool Uninstall;
+    VerdictRoad Road;
+    uint32_t Machine; // with RoadNoHalf: the processor, as IsWow64Process2 names it
+    bool HasVersion;  // the Windows version as the program traced it
+    uint32_t Major, Minor;
+    RunResult Result;
+    std::vector<StepVerdict> Steps;
+    std::vector<ProblemVerdict> Problems;
+    bool Incomplete; // the record ends before a step: said once
+};
+
+struct RecordVerdict {
+    ReportStatus Status;
+    MachineFacts Machine; // from the record's header
+    RecordFormat Format;
+    size_t Lines;
+    size_t Strings; // debugger strings
+    size_t BadLines;
+    bool Utf16;
+    size_t FailedRuns; // runs with a problem
+    std::vector<RunVerdict> Runs;
+};
+
+// Fills *pVerdict from a finished state (FinishReport done).
+void FillVerdict(const ReportState& State, RecordVerdict* pVerdict);
+
+// Stable names, for the JSON document and the summary.
+const char* SeverityName(VerdictSeverity Severity); // "warning", "failure"
+const char* OutcomeName(StepOutcome Outcome);       // "done", "incomplete", "failed", ...
+const char* RoadName(VerdictRoad Road);             // "32-bit", "64-bit", "no-half", "unknown"
+const char* ResultName(RunResult Result);           // "ok", "clean", "warning", "failed"
+
 // Appends the report on a finished state to *pOut and returns the exit status.
 ReportStatus WriteReport(const ReportState& State, const char* pName, std::string* pOut);
 
 // The whole analysis of a file held in memory (tests, fuzzing, benchmarks).
 ReportStatus ReportBuffer(const char* pData, size_t Size, const char* pName, std::string* pOut);
+
+// Reads the file at pPath into *pState (initialised here, finished when the whole file was read). With
+// `GiveUpOnOther`, stops after the first block that holds neither a record line nor a header: a rollout's
+// folder holds other files, some large. False when it cannot be read, with the reason in *pError
+// ("cannot open: ..." or "cannot read: ...").
+bool ReadReportFile(const char* pPath, bool GiveUpOnOther, ReportState* pState, std::string* pError);
 
 // Reads the file at pPath and appends its report to *pOut; when it cannot be read, appends the reason
 // to *pError instead and returns ReportNoRun.

@@ -1,6 +1,7 @@
 // fenwarr-report: the golden records, the record parser, the message tables, and what bad input gives.
 #include "reader/error_meanings.h"
 #include "reader/record.h"
+#include "reader/record_header.h"
 #include "reader/tool_messages.h"
 #include "reader/verdict.h"
 
@@ -75,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(Records, Golden, testing::ValuesIn(GoldenNames()),
                          });
 
 TEST(GoldenFolder, HoldsTheRecords) {
-    EXPECT_GE(GoldenNames().size(), 22u);
+    EXPECT_GE(GoldenNames().size(), 23u);
 }
 
 // ---- Record lines ---------------------------------------------------------------------------------
@@ -408,7 +409,7 @@ TEST(BadInput, ClearResultNoCrash) {
         const char* label;
         std::string bytes;
         int status;
-        const char* says;
+        std::string says;
     } cases[] = {
         {"empty file", "", ReportNoRun, "Overall: NO RUN"},
         {"only LFs", "\n\n\n", ReportNoRun, "Unreadable lines: 3 (first: \"line 1, empty line: \""},
@@ -432,6 +433,17 @@ TEST(BadInput, ClearResultNoCrash) {
          "longer than any debugger string"},
         {"100,000-character last line", full + std::string(100000, 'x'), ReportAllSucceeded,
          "The last line has no line end"},
+        // The installer's header: read only above the first record line, never counted as unreadable.
+        {"header alone", "# Fenwarr record\n# computer: PC-1\n", ReportNoRun,
+         "0 runs\nMachine: PC-1\n\nOverall: NO RUN"},
+        {"header with CR LF and an unknown key",
+         "# Fenwarr record\r\n# future: x\r\n# processor: ARM64\r\n" + full, ReportAllSucceeded,
+         "1 run\nMachine: ARM64\n\nRun 1"},
+        {"header value cut", "# computer: " + std::string(300, 'x') + "\n" + full, ReportAllSucceeded,
+         "Machine: " + std::string(HeaderValueMax, 'x') + "\n"},
+        {"header line below a record line", full.substr(0, full.find('\n') + 1) + "# computer: PC-9\n" + full,
+         ReportAllSucceeded, "Unreadable lines: 1"},
+        {"no space after the #", "#computer: PC-1\n" + full, ReportAllSucceeded, "Unreadable lines: 1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
