@@ -12,7 +12,7 @@ typedef BOOL(WINAPI* IsWow64Process2Fn)(HANDLE, USHORT*, USHORT*);
 
 // RtlGetVersion tells the truth whatever the manifest of the installer's process says; GetVersionEx
 // stops at 6.2 without one.
-void ReadVersion(MachineFacts* pFacts) {
+void ReadVersion(HeaderFacts* pFacts) {
     OSVERSIONINFOW Info;
     memset(&Info, 0, sizeof(Info));
     Info.dwOSVersionInfoSize = sizeof(Info);
@@ -61,7 +61,7 @@ uint16_t ReadMachine() {
 
 } // namespace
 
-void ReadMachineFacts(MachineFacts* pFacts) {
+void ReadHeaderFacts(HeaderFacts* pFacts) {
     memset(pFacts, 0, sizeof(*pFacts));
     DWORD Size = sizeof(pFacts->Computer);
     if (!GetComputerNameA(pFacts->Computer, &Size))

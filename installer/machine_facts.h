@@ -3,4 +3,4 @@
 
 #include "installer/record_header.h"
 
-void ReadMachineFacts(MachineFacts* pFacts);
+void ReadHeaderFacts(HeaderFacts* pFacts);

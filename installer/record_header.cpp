@@ -30,7 +30,7 @@ std::string MachineWord(uint16_t Machine) {
     }
 }
 
-std::string RecordHeader(const MachineFacts& Facts, const char* pVersion, const char* pProgram,
+std::string RecordHeader(const HeaderFacts& Facts, const char* pVersion, const char* pProgram,
                          const char* pAction) {
     char Line[128];
     std::string Out = "# Fenwarr record\n# computer: " + Printable(Facts.Computer) + "\n";

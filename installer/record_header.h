@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-struct MachineFacts {
+struct HeaderFacts {
     char Computer[64];
     uint32_t Major, Minor, Build;
     char ServicePack[128];
@@ -16,7 +16,7 @@ struct MachineFacts {
     int32_t UtcOffsetMinutes; // local time minus UTC
 };
 
-std::string RecordHeader(const MachineFacts& Facts, const char* pVersion, const char* pProgram,
+std::string RecordHeader(const HeaderFacts& Facts, const char* pVersion, const char* pProgram,
                          const char* pAction);
 
 // "x86", "x64", "ARM64", else "0x<hex>".

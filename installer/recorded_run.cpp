@@ -82,8 +82,8 @@ bool WriteAll(HANDLE File, const std::string& Text) {
 
 // The record file with its header, or INVALID_HANDLE_VALUE when none can be written (said in the log).
 HANDLE OpenRecord(MSIHANDLE Install, const KindFacts& Kind, const char* pVersion, char* pPath) {
-    MachineFacts Facts;
-    ReadMachineFacts(&Facts);
+    HeaderFacts Facts;
+    ReadHeaderFacts(&Facts);
     char Folder[RecordPathMax];
     std::string Why;
     HANDLE File = INVALID_HANDLE_VALUE;

@@ -101,7 +101,7 @@ TEST(InstallerRecords, NamedByProgramAndTimeAndOnlyOursPruned) {
 }
 
 TEST(InstallerRecords, HeaderNamesMachineWindowsPackageAndTime) {
-    MachineFacts Facts = {"PC-0042", 10, 0, 19045, "", 0x8664, {2026, 12, 10, 14, 3, 7}, 60};
+    HeaderFacts Facts = {"PC-0042", 10, 0, 19045, "", 0x8664, {2026, 12, 10, 14, 3, 7}, 60};
     EXPECT_EQ(RecordHeader(Facts, "1.0.0", "FenwarrSetup.exe", "install"),
               "# Fenwarr record\n# computer: PC-0042\n# windows: 10.0 build 19045\n# processor: x64\n"
               "# package: 1.0.0\n# program: FenwarrSetup.exe\n# action: install\n"
