@@ -6,6 +6,8 @@
 #       and, when MAX_BYTES is given, a file of at most that many bytes
 #   check-binaries.sh tools DIR MACHINE   every .exe below DIR is a pei-MACHINE file importing system DLLs
 #       only; dbgmon.exe asks for administrator rights in its manifest
+#   check-binaries.sh installer DIR   FenwarrAction.dll exports the three custom actions and imports system DLLs
+#       and msi.dll only; FenwarrEvents.dll imports nothing and holds the message table of the three runs
 # Prints each file's size and imports. Exit 0 when all holds, 1 when a check fails, 77 when not built.
 set -u
 failures=0
@@ -89,6 +91,20 @@ check_tools() {
     [ $found = 1 ] || fail "no tool executable below $1"
 }
 
+check_installer() {
+    local action=$1/FenwarrAction.dll events=$1/FenwarrEvents.dll objdump=i686-w64-mingw32-objdump name text
+    check_imports "$objdump" "$action" "kernel32.dll advapi32.dll msi.dll msvcrt.dll"
+    for name in RunSetup RunUninstall RollbackSetup; do
+        "$objdump" -p "$action" | grep -Eq "^\s+\[ *[0-9]+\] $name\$" || fail "$action does not export $name"
+    done
+    check_imports "$objdump" "$events" ""
+    # Type 11, RT_MESSAGETABLE; its texts are UTF-16.
+    "$objdump" -p "$events" | grep -q 'Entry: ID: 0x00000b' || fail "$events has no message table"
+    for text in 'install run: %1' 'removal run: %1' 'rollback run (a failed or cancelled install undone): %1'; do
+        strings -el "$events" | grep -qF "Fenwarr Driver Package, $text" || fail "$events lacks '$text'"
+    done
+}
+
 target=$2
 if [ ! -e "$target" ]; then
     echo "SKIP: $target is not built (cmake --preset win32/win64 && cmake --build --preset win32/win64)"
@@ -97,6 +113,7 @@ fi
 case $1 in
 product) check_product "$2" "$3" "$4" "${5:-}" ;;
 tools) check_tools "$2" "$3" ;;
+installer) check_installer "$2" ;;
 *) fail "unknown mode $1" ;;
 esac
 [ $failures = 0 ] && echo "all checks passed" || echo "$failures check(s) failed"

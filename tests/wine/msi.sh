@@ -91,8 +91,9 @@ msiexec_logged() {
   if [ "$1" = --exit ]; then want=$2; shift 2; fi
   touch "$FW_DIR/mark"
   sleep 1 # the records' times are whole seconds
-  (cd "$FW_PREFIX/drive_c" && WINEPREFIX="$FW_PREFIX" timeout --kill-after=10 "$FW_TIMEOUT" \
-    "${FW_WINE_CMD[@]}" msiexec.exe "$@" /l*v "C:\\fenwarr-test\\$step.log" >>"$FW_DIR/stdout.txt" 2>>"$FW_DIR/stderr.txt") ||
+  # Wine keeps no event log: ReportEventW writes the event's strings to its eventlog channel instead.
+  (cd "$FW_PREFIX/drive_c" && WINEPREFIX="$FW_PREFIX" WINEDEBUG=-all,+eventlog timeout --kill-after=10 "$FW_TIMEOUT" \
+    "${FW_WINE_CMD[@]}" msiexec.exe "$@" /l*v "C:\\fenwarr-test\\$step.log" >>"$FW_DIR/stdout.txt" 2>"$FW_DIR/$step.events") ||
     rc=$?
   [ "$rc" = "$want" ] || fw_fail "$step: msiexec exited with $rc, not $want"
   log="$FW_PREFIX/drive_c/fenwarr-test/$step.log"
@@ -108,6 +109,13 @@ assert_logged() {
   for l in "$@"; do
     grep -qF "Fenwarr: $l" "$FW_DIR/$step.log" || fw_fail "$step: the MSI log has no line 'Fenwarr: $l'"
   done
+}
+
+# assert_event STEP KIND TEXT: the Application event of STEP's run, as Wine shows it (KIND err, warn or trace:
+# error, warning or information), begins with TEXT.
+assert_event() {
+  grep -qF "$2:eventlog:ReportEventW L\"$3" "$FW_DIR/$1.events" ||
+    fw_fail "$1: no $2 event '$3...': $(grep -a eventlog "$FW_DIR/$1.events" | head -n 3)"
 }
 
 # take_record STEM ACTION PROGRAM: this run's one record STEM-ACTION-*.log, kept as FW_DIR/STEM-ACTION.record;
@@ -278,6 +286,7 @@ mkdir "$blocker"
 msiexec_logged failed --exit $((1603 & 0xFF)) /i "$msi_win" /qn
 assert_logged failed 'verdict: the drivers did not arrive: not copied: WdfCoInstaller01009.dll: the install fails' \
   'Overall: FAILED' 'FenwarrUninstall.exe (rollback) starts'
+assert_event failed err 'FenwarrSetup.exe: the drivers did not arrive: not copied: WdfCoInstaller01009.dll. Overall: FAILED'
 take_record FenwarrSetup install "$version"
 grep -q 'CopyFile failed' "$FW_DIR/trace.norm" || fw_fail "failed: the record holds no failed copy"
 # Wine's msiexec removes the installed files before it runs the rollback actions; Windows Installer undoes
@@ -300,6 +309,8 @@ expect_setup_run P1 P2
 assert_record install
 assert_logged install 'FenwarrSetup.exe (install) starts' 'Overall: ' 'verdict: the drivers arrived' \
   'record: C:\windows\Logs\Fenwarr\FenwarrSetup-install-' 'process tree followed by job object'
+# A warning: the refresh always fails under Wine.
+assert_event install warn 'FenwarrSetup.exe: the drivers arrived: 2 co-installers copied, 7 INF files staged. Overall: '
 drain=$(sed -n 's/.*the capture ended \([0-9]*\) ms after the tree.*/\1/p' "$FW_DIR/install.log" | head -n 1)
 if [ -z "$drain" ] || [ "$drain" -ge 2000 ]; then fw_fail "install: the capture did not end within 2 s of the run (${drain:-no figure})"; fi
 grep -q 'ms after the tree' "$FW_DIR/install.log" && fw_log "install: $(grep -o '[0-9]* strings recorded, [0-9]* of other.*' "$FW_DIR/install.log" | head -n 1)"
@@ -347,6 +358,7 @@ take_record FenwarrUninstall removal "$version_next"
 fw_expect_reset
 expect_uninstall_run P1 P2
 assert_record removal
+assert_event removal warn 'FenwarrUninstall.exe. Overall: '
 assert_logged removal 'FenwarrUninstall.exe (removal) starts' 'Overall: ' 'record: C:\windows\Logs\Fenwarr\FenwarrUninstall-removal-'
 fw_assert_file_absent "$root\\FenwarrSetup.exe"
 fw_assert_file_absent "$root\\FenwarrUninstall.exe"
