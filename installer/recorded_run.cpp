@@ -151,7 +151,7 @@ bool ProgramLine(const char* pFolder, const char* pProgram, ProgramPaths* pOut) 
 // Runs the program through the capture, into the record when there is one (closed and removed when it
 // cannot be written); false when the program could not be started, said in the log.
 bool RunCaptured(MSIHANDLE Install, RunKind Which, ProgramPaths* pProgram, Capture* pMonitor, HANDLE* pRecord,
-                 const char* pRecordPath, bool* pRecorded) {
+                 const char* pRecordPath, bool* pRecorded, DWORD* pRunMs) {
     const char* pName = Kinds[Which].pProgram;
     DWORD ExitCode = 0;
     // Without a record file the program still runs through the capture, in its job, only unrecorded.
@@ -162,7 +162,9 @@ bool RunCaptured(MSIHANDLE Install, RunKind Which, ProgramPaths* pProgram, Captu
         LogLine(Install, std::string(*pRecorded ? "" : "this run cannot be recorded: ") + pMonitor->message);
     if (!*pRecorded)
         DropRecord(pRecord, pRecordPath);
+    const DWORD RunStart = GetTickCount();
     Status = CaptureRun(pMonitor, pProgram->Path, pProgram->Line, pProgram->Dir, *pRecord, &ExitCode);
+    *pRunMs = GetTickCount() - RunStart;
     if (Status == CAPTURE_RUN_NOT_STARTED) {
         if (Which == RunRollback && Gone(pMonitor->error))
             LogLine(Install, std::string(pName) +
@@ -230,6 +232,8 @@ UINT RecordedRun(MSIHANDLE Install, RunKind Which) {
     std::unique_ptr<Capture> pMonitor(new Capture()); // about 42 KB: not for a custom action's stack
     bool Recorded = false;
     UINT Result = ERROR_SUCCESS;
+    const DWORD ActionStart = GetTickCount();
+    DWORD RunMs = 0;
 
     LogLine(Install, std::string(Kind.pProgram) + " (" + Kind.pAction + ") starts");
     if (MsiGetPropertyA(Install, "CustomActionData", Data, &DataSize) != ERROR_SUCCESS ||
@@ -239,7 +243,7 @@ UINT RecordedRun(MSIHANDLE Install, RunKind Which) {
         return Installing ? ERROR_INSTALL_FAILURE : ERROR_SUCCESS;
     }
     HANDLE Record = OpenRecord(Install, Kind, Action.Version, RecordPath);
-    if (!RunCaptured(Install, Which, &Program, pMonitor.get(), &Record, RecordPath, &Recorded)) {
+    if (!RunCaptured(Install, Which, &Program, pMonitor.get(), &Record, RecordPath, &Recorded, &RunMs)) {
         WriteRunEvent(UnrecordedEvent(EventIds[Which], Installing,
                                       std::string(Kind.pProgram) + " could not be started"));
         if (Installing) {
@@ -257,5 +261,7 @@ UINT RecordedRun(MSIHANDLE Install, RunKind Which) {
     }
     CaptureClose(pMonitor.get());
     DropRecord(&Record, nullptr);
+    LogLine(Install, "the action took " + std::to_string(GetTickCount() - ActionStart) +
+                         " ms, the program's run " + std::to_string(RunMs) + " ms of them");
     return Result;
 }
