@@ -69,7 +69,25 @@ bool OwnedAndWritableOnlyByAdmins(HANDLE Folder) {
     return Ours;
 }
 
-// A folder that exists already: a real folder, no reparse point, ours by its owner and ACL.
+typedef DWORD(WINAPI* GetFinalPathNameByHandleFn)(HANDLE, LPSTR, DWORD, DWORD);
+
+// The folder opened is the one named: no link, junction or mount point on the way leads elsewhere (some
+// systems follow a link without calling it a reparse point). Windows before Vista cannot say: taken as so.
+bool ReachedByItsName(HANDLE Folder, const char* pPath) {
+    const GetFinalPathNameByHandleFn pFinal =
+        reinterpret_cast<GetFinalPathNameByHandleFn>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    if (pFinal == NULL)
+        return true;
+    char Final[MAX_PATH + 8];
+    const DWORD Length = pFinal(Folder, Final, sizeof(Final), 0 /* FILE_NAME_NORMALIZED, VOLUME_NAME_DOS */);
+    if (Length == 0 || Length >= sizeof(Final))
+        return false;
+    const char* pFinalPath = strncmp(Final, "\\\\?\\", 4) == 0 ? Final + 4 : Final;
+    return lstrcmpiA(pFinalPath, pPath) == 0;
+}
+
+// A folder: a real one, reached by its name, no reparse point, and (CheckAcl) ours by its owner and ACL.
 bool CheckFolder(const char* pPath, bool CheckAcl, std::string* pWhy) {
     HANDLE Folder =
         CreateFileA(pPath, READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
@@ -83,7 +101,7 @@ bool CheckFolder(const char* pPath, bool CheckAcl, std::string* pWhy) {
     if (!Ok)
         *pWhy = Failure("cannot read the attributes of", pPath, GetLastError());
     else if ((Info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-             (Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+             (Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || !ReachedByItsName(Folder, pPath))
         *pWhy = std::string(pPath) + " is a reparse point or no folder", Ok = false;
     else if (CheckAcl && !OwnedAndWritableOnlyByAdmins(Folder))
         *pWhy = std::string(pPath) + " may be written by others than SYSTEM and the administrators",
@@ -103,13 +121,12 @@ bool MakeOrCheckFolder(const char* pPath, bool CheckExisting, std::string* pWhy)
     const BOOL Made = CreateDirectoryA(pPath, &Attributes);
     const DWORD Error = GetLastError();
     LocalFree(Attributes.lpSecurityDescriptor);
-    if (Made)
-        return true;
-    if (Error != ERROR_ALREADY_EXISTS) {
+    if (!Made && Error != ERROR_ALREADY_EXISTS) {
         *pWhy = Failure("cannot create", pPath, Error);
         return false;
     }
-    return CheckFolder(pPath, CheckExisting, pWhy);
+    // A folder made just now carries our ACL; what leads to it is checked all the same.
+    return CheckFolder(pPath, CheckExisting && !Made, pWhy);
 }
 
 } // namespace

@@ -370,6 +370,19 @@ if arp_entries >/dev/null; then fw_fail "Apps & Features: the entry is still the
 # The co-installers are shared with other drivers: they stay.
 assert_coinstallers
 
+# --- A record folder that is not ours ----------------------------------------------
+
+# A link in the folder's place, as a user who could write into %windir%\Logs might leave to aim the
+# action's writes elsewhere: nothing is written through it, the log says why, the install goes on.
+logs=$(find "$FW_PREFIX/drive_c/windows" -maxdepth 1 -iname logs)
+mkdir "$FW_DIR/elsewhere"
+rm -rf "$logs/Fenwarr" && ln -s "$FW_DIR/elsewhere" "$logs/Fenwarr"
+msiexec_logged aimed /i "$msi_win" /qn
+assert_logged aimed 'this run cannot be recorded: C:\windows\Logs\Fenwarr is a reparse point or no folder' \
+  'the verdict of this run is unknown: it was not recorded'
+[ -z "$(ls -A "$FW_DIR/elsewhere")" ] || fw_fail "aimed: the action wrote through the link: $(ls "$FW_DIR/elsewhere")"
+assert_listed "$version"
+
 # fenwarr-report's reading of the records, for the log.
 report=${FENWARR_REPORT:-$FW_SRC_DIR/build/host/tools/report/fenwarr-report}
 if [ -x "$report" ]; then
