@@ -29,9 +29,12 @@ bool ParseActionData(const char* pData, ActionData* pOut) {
     p = Field(p + 1, Partial, sizeof(Partial));
     if (p == nullptr || *p != '\0')
         return false;
+    // Field left a byte to spare for the backslash.
     const size_t Length = strlen(pOut->Folder);
-    if (pOut->Folder[Length - 1] != '\\')
-        strcat(pOut->Folder, "\\");
+    if (pOut->Folder[Length - 1] != '\\') {
+        pOut->Folder[Length] = '\\';
+        pOut->Folder[Length + 1] = '\0';
+    }
     pOut->AllowPartial = strcmp(Partial, "1") == 0;
     return true;
 }

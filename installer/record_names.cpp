@@ -51,10 +51,10 @@ std::string SortKey(const std::string& Name) {
 std::string RecordFileName(const char* pProgram, const char* pAction, const LocalStamp& When,
                            unsigned Attempt) {
     char Name[96];
-    int n = snprintf(Name, sizeof(Name), "%s-%s-%04u%02u%02u-%02u%02u%02u", pProgram, pAction, When.Year,
-                     When.Month, When.Day, When.Hour, When.Minute, When.Second);
+    const int n = snprintf(Name, sizeof(Name), "%s-%s-%04u%02u%02u-%02u%02u%02u", pProgram, pAction,
+                           When.Year, When.Month, When.Day, When.Hour, When.Minute, When.Second);
     if (n > 0 && Attempt > 1 && static_cast<size_t>(n) < sizeof(Name))
-        n += snprintf(Name + n, sizeof(Name) - static_cast<size_t>(n), "-%u", Attempt);
+        snprintf(Name + n, sizeof(Name) - static_cast<size_t>(n), "-%u", Attempt);
     return std::string(Name) + ".log";
 }
 
