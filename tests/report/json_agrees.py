@@ -1,0 +1,137 @@
+"""fenwarr-report's three renderings of one verdict agree: on every golden record the text report and the
+JSON document give the same runs, roads, verdicts, problems, step outcomes, errors and exit status, and a
+rollout summary over the golden folder holds each record as the one-record document has it, with totals
+that add up. Usage: json_agrees.py FENWARR_REPORT GOLDEN_DIR"""
+import json
+import os
+import re
+import subprocess
+import sys
+
+REPORT, GOLDEN = sys.argv[1], sys.argv[2]
+FAILURES = []
+
+# Problems whose severity the support engineer's triage depends on: a record, and (key, severity) pairs.
+SEVERITIES = {
+    "timed": [("refresh-not-done", "warning")],
+    "header-win10-64": [("inf-not-staged", "failure")],
+    "early-failure": [("early-failure", "failure")],
+    "wine-missing-companion-64": [("companion-not-started", "failure")],
+    "ghosts-removed-and-kept": [("driverless-nodes-not-removed", "warning"),
+                                ("node-driver-unreadable", "warning")],
+    "uninstall-refused": [("listed-nodes-not-removed", "warning"), ("store-files-kept", "failure"),
+                          ("files-skipped", "warning")],
+    "uninstall-walk-ended-early-64": [("device-walk-ended-early", "warning")],
+    "module-path-failed-64": [("own-path-not-read", "failure")],
+}
+ROADS = {"64-bit Windows": "64-bit", "32-bit Windows": "32-bit", "no package half": "no-half"}
+STEP_LINE = {"co-installer": "co-installer ", "inf": "INF "}
+OUTCOME_WORDS = {"done": ("copied", "staged as"), "failed": ("FAILED",), "pending": ("no outcome recorded",),
+                 "not-reached": ("not in the record",)}
+
+
+def check(ok, what):
+    if not ok:
+        FAILURES.append(what)
+
+
+def run(*args):
+    done = subprocess.run([REPORT, *args], capture_output=True)
+    return done.returncode, done.stdout.decode("ascii")
+
+
+def check_run(name, text, run):
+    where = f"{name} run {run['run']}"
+    header = re.search(rf"\nRun {run['run']}: (.*)\n", text).group(1)
+    road = next((r for words, r in ROADS.items() if words in header), "unknown")
+    check(run["road"] == road, f"{where}: road {header}")
+    section = text.split(f"\nRun {run['run']}: ")[1].split("\n  Verdict: ")
+    verdict = section[1].split("\n")[0]
+    if run["verdict"] in ("ok", "clean"):
+        check(verdict.startswith("OK") and not run["problems"], f"{where}: {verdict}")
+    else:
+        check(verdict == "FAILED: " + "; ".join(p["text"] for p in run["problems"]), f"{where}: {verdict}")
+        worst = "failed" if any(p["severity"] == "failure" for p in run["problems"]) else "warning"
+        check(run["verdict"] == worst, f"{where}: verdict {run['verdict']}, problems say {worst}")
+    for problem in run["problems"]:
+        if problem["error_name"]:
+            check(problem["error_name"] in section[0], f"{where}: {problem['error_name']} not in the text")
+    for step in run["steps"]:
+        if step["step"] in STEP_LINE and step["outcome"] in OUTCOME_WORDS:
+            label = ("Companion " if step["companion"] else "") + STEP_LINE[step["step"]] + step["subject"]
+            line = re.search(re.escape(label) + r": (.*)", section[0], re.IGNORECASE).group(1)
+            check(line.startswith(OUTCOME_WORDS[step["outcome"]]), f"{where}: {label}: {line} vs {step}")
+    missing = sum(s["outcome"] == "not-reached" for s in run["steps"])
+    check(section[0].count("not in the record") == missing, f"{where}: {missing} steps not reached")
+
+
+def check_record(name, path):
+    status, text = run(path)
+    json_status, document = run("--json", path)
+    data = json.loads(document)
+    check(status == json_status == data["summary"]["exit"], f"{name}: exit {status}, {json_status}")
+    if status == 2:
+        check(not data["records"] and data["not_read"][0]["file"] == path, f"{name}: no run")
+        return None
+    record = data["records"][0]
+    runs = record["runs"]
+    check(f" {len(runs)} run" in text.split("\n")[1], f"{name}: {len(runs)} runs")
+    for each in runs:
+        check_run(name, text, each)
+    failed = sum(r["verdict"] in ("failed", "warning") for r in runs)
+    check((f"Overall: FAILED: {failed} of " in text) == (failed > 0), f"{name}: {failed} failed runs")
+    machine = runs[0]["machine"]
+    check((machine is not None) == ("\nMachine: " in text), f"{name}: machine line")
+    if machine:
+        check(f"Machine: {machine['computer']}, Windows {machine['windows']}, {machine['processor']};" in text,
+              f"{name}: machine facts")
+    for key, severity in SEVERITIES.get(name, []):
+        found = [p["severity"] for r in runs for p in r["problems"] if p["key"] == key]
+        check(found and all(s == severity for s in found), f"{name}: {key} should be a {severity}")
+    return record
+
+
+def check_rollout(records):
+    paths = [GOLDEN, os.path.join(GOLDEN, "..", "README.md"), os.path.join(GOLDEN, "absent.txt")]
+    status, text = run(*paths)
+    json_status, document = run("--json", *paths)
+    data = json.loads(document)
+    summary = data["summary"]
+    check(status == json_status == summary["exit"] == 1, f"rollout: exit {status}, {json_status}")
+    by_file = {os.path.basename(r["file"])[:-4]: r for r in data["records"]}
+    check(by_file == {name: dict(r, file=by_file[name]["file"]) for name, r in records.items()},
+          "rollout: records differ from the one-record documents")
+    runs = [r for record in data["records"] for r in record["runs"]]
+    check(summary["runs"] == len(runs) == sum(row["runs"] for row in summary["by_program_road"]),
+          "rollout: run totals")
+    for verdict in ("ok", "clean", "warning", "failed"):
+        check(summary[verdict] == sum(r["verdict"] == verdict for r in runs), f"rollout: {verdict} runs")
+    problems = sum(len(r["problems"]) for r in runs)
+    check(problems == sum(p["runs"] for p in summary["problems"]), "rollout: problem counts")
+    unread = {os.path.basename(u["file"]) for u in data["not_read"]}
+    check({"README.md", "absent.txt", "no-run.txt"} <= unread, f"rollout: not read {unread}")
+    check(f", {len(data['not_read'])} without a run of the tool" in text, "rollout: files without a run")
+    all_row = re.search(r"\n  all +(\d+) +(\d+) +(\d+) +(\d+) +(\d+)\n", text).groups()
+    check([int(n) for n in all_row] == [summary[k] for k in ("runs", "ok", "clean", "warning", "failed")],
+          f"rollout: text totals {all_row}")
+    check(f"\nMachines: {summary['machines']} " in text, "rollout: machines")
+    nothing, _ = run(os.path.join(GOLDEN, "..", "README.md"), os.path.join(GOLDEN, "absent.txt"))
+    check(nothing == 2, f"rollout of no record: exit {nothing}")
+
+
+def main():
+    records = {}
+    for entry in sorted(os.listdir(GOLDEN)):
+        if entry.endswith(".txt"):
+            record = check_record(entry[:-4], os.path.join(GOLDEN, entry))
+            if record is not None:
+                records[entry[:-4]] = record
+    check(len(records) >= 30, f"only {len(records)} golden records with runs")
+    check_rollout(records)
+    for failure in FAILURES:
+        print("MISMATCH:", failure)
+    print(f"{len(records)} records, {len(FAILURES)} mismatches")
+    return 1 if FAILURES else 0
+
+
+sys.exit(main())
