@@ -7,6 +7,7 @@ import os
 import re
 import subprocess
 import sys
+import tempfile
 
 REPORT, GOLDEN = sys.argv[1], sys.argv[2]
 FAILURES = []
@@ -119,6 +120,27 @@ def check_rollout(records):
     check(nothing == 2, f"rollout of no record: exit {nothing}")
 
 
+def check_machines():
+    """A machine is known by its header: its records count once, in subfolders too; a UTF-16 file is named."""
+    header = open(os.path.join(GOLDEN, "header-win10-64.txt"), encoding="ascii").read()
+    with tempfile.TemporaryDirectory() as folder:
+        os.mkdir(os.path.join(folder, "sub"))
+        for path, computer in (("a.log", "PC-0042"), ("sub/b.log", "PC-0042"), ("sub/c.log", "PC-0043")):
+            with open(os.path.join(folder, path), "w", encoding="ascii") as out:
+                out.write(header.replace("PC-0042", computer))
+        with open(os.path.join(folder, "msi.log"), "wb") as out:
+            out.write("=== Verbose logging started ===\n".encode("utf-16"))
+        status, document = run("--json", folder)
+    summary = json.loads(document)["summary"]
+    check(status == 1 and summary["runs"] == 3 and summary["machines"] == 2, f"machines: {summary}")
+    check(summary["by_windows_processor"] == [{"windows": "10.0 build 19045", "processor": "x64", "machines": 2,
+                                                "runs": 3, "ok": 0, "clean": 0, "warning": 0, "failed": 3}],
+          f"machines: {summary['by_windows_processor']}")
+    check(summary["problems"][0]["runs"] == 3 and summary["problems"][0]["machines"] == ["PC-0042", "PC-0043"],
+          f"machines: {summary['problems']}")
+    check(json.loads(document)["not_read"][0]["reason"] == "UTF-16 text, which is not read", "machines: UTF-16")
+
+
 def main():
     records = {}
     for entry in sorted(os.listdir(GOLDEN)):
@@ -128,6 +150,7 @@ def main():
                 records[entry[:-4]] = record
     check(len(records) >= 30, f"only {len(records)} golden records with runs")
     check_rollout(records)
+    check_machines()
     for failure in FAILURES:
         print("MISMATCH:", failure)
     print(f"{len(records)} records, {len(FAILURES)} mismatches")
