@@ -186,6 +186,7 @@ std::vector<WindowsRow> WindowsRows(const RolloutSummary& Summary) {
             Row.Results[r] += Machine.Results[r];
     }
     std::vector<WindowsRow> Sorted;
+    Sorted.reserve(Rows.size());
     for (auto& Entry : Rows)
         Sorted.push_back(std::move(Entry.second));
     std::stable_sort(Sorted.begin(), Sorted.end(),
