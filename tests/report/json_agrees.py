@@ -24,7 +24,13 @@ SEVERITIES = {
                           ("files-skipped", "warning")],
     "uninstall-walk-ended-early-64": [("device-walk-ended-early", "warning")],
     "module-path-failed-64": [("own-path-not-read", "failure")],
+    "missing-coinstaller-and-inf": [("co-installer-not-copied", "failure"), ("inf-not-staged", "failure")],
+    "two-runs": [("driverless-nodes-not-removed", "warning")],
+    "uninstall-device-skipped": [("nodes-passed-over", "warning")],
+    "wine-uninstall-no-package-32": [("package-infs-not-found", "failure"), ("store-no-package-inf", "failure")],
 }
+# Steps whose outcome is no problem: Windows 2000 has no store uninstall.
+OUTCOMES = {"install-then-uninstall-win2000": [("driver-store", "left-alone")]}
 ROADS = {"64-bit Windows": "64-bit", "32-bit Windows": "32-bit", "no package half": "no-half"}
 STEP_LINE = {"co-installer": "co-installer ", "inf": "INF "}
 OUTCOME_WORDS = {"done": ("copied", "staged as"), "failed": ("FAILED",), "pending": ("no outcome recorded",),
@@ -86,6 +92,9 @@ def check_record(name, path):
     if machine:
         check(f"Machine: {machine['computer']}, Windows {machine['windows']}, {machine['processor']};" in text,
               f"{name}: machine facts")
+    for step, outcome in OUTCOMES.get(name, []):
+        check(any(s["step"] == step and s["outcome"] == outcome for r in runs for s in r["steps"])
+              and all(r["verdict"] == "ok" for r in runs), f"{name}: {step} should be {outcome}")
     for key, severity in SEVERITIES.get(name, []):
         found = [p["severity"] for r in runs for p in r["problems"] if p["key"] == key]
         check(found and all(s == severity for s in found), f"{name}: {key} should be a {severity}")
@@ -116,21 +125,42 @@ def check_rollout(records):
     check([int(n) for n in all_row] == [summary[k] for k in ("runs", "ok", "clean", "warning", "failed")],
           f"rollout: text totals {all_row}")
     check(f"\nMachines: {summary['machines']} " in text, "rollout: machines")
+    for row in summary["by_program_road"]:
+        cells = " +".join(str(row[k]) for k in ("runs", "ok", "clean", "warning", "failed"))
+        road = {"unknown": "road not recorded", "no-half": "no package half"}.get(row["road"], row["road"])
+        program = row["program"] + (" alone" if row["companion_alone"] else "")
+        check(re.search(rf"\n  {re.escape(program)}, {road} +{cells}\n", text), f"rollout: row {row}")
     nothing, _ = run(os.path.join(GOLDEN, "..", "README.md"), os.path.join(GOLDEN, "absent.txt"))
     check(nothing == 2, f"rollout of no record: exit {nothing}")
 
 
-def check_machines():
-    """A machine is known by its header: its records count once, in subfolders too; a UTF-16 file is named."""
+def check_folders():
+    """A machine is known by its header: its records count once, in subfolders too. Other files, a link back
+    up the tree and an empty folder are named, never fatal; bytes of any kind in a header stay valid JSON."""
     header = open(os.path.join(GOLDEN, "header-win10-64.txt"), encoding="ascii").read()
     with tempfile.TemporaryDirectory() as folder:
         os.mkdir(os.path.join(folder, "sub"))
+        os.mkdir(os.path.join(folder, "empty"))
         for path, computer in (("a.log", "PC-0042"), ("sub/b.log", "PC-0042"), ("sub/c.log", "PC-0043")):
             with open(os.path.join(folder, path), "w", encoding="ascii") as out:
                 out.write(header.replace("PC-0042", computer))
         with open(os.path.join(folder, "msi.log"), "wb") as out:
             out.write("=== Verbose logging started ===\n".encode("utf-16"))
+        with open(os.path.join(folder, "sub", "setup.exe"), "wb") as out:
+            out.write(bytes(range(256)) * 1000)
+        os.symlink(folder, os.path.join(folder, "sub", "loop"))
         status, document = run("--json", folder)
+        empty, _ = run(os.path.join(folder, "empty"))
+        with open(os.path.join(folder, "odd.log"), "wb") as out:
+            out.write(header.replace("PC-0042", 'PC "7"\\\x01\u00e9').encode("utf-8"))
+        _, odd_text = run(os.path.join(folder, "odd.log"))
+        _, odd_json = run("--json", os.path.join(folder, "odd.log"))
+    computer = json.loads(odd_json)["records"][0]["runs"][0]["machine"]["computer"]
+    check(f"Machine: {computer}, Windows" in odd_text, f"odd bytes: {computer}")
+    check(empty == 2, f"empty folder: exit {empty}")
+    reasons = {os.path.basename(u["file"]): u["reason"] for u in json.loads(document)["not_read"]}
+    check(reasons.get("loop", "").startswith("a link to a folder") and
+          reasons.get("setup.exe", "").startswith("not a record"), f"not read: {reasons}")
     summary = json.loads(document)["summary"]
     check(status == 1 and summary["runs"] == 3 and summary["machines"] == 2, f"machines: {summary}")
     check(summary["by_windows_processor"] == [{"windows": "10.0 build 19045", "processor": "x64", "machines": 2,
@@ -138,7 +168,7 @@ def check_machines():
           f"machines: {summary['by_windows_processor']}")
     check(summary["problems"][0]["runs"] == 3 and summary["problems"][0]["machines"] == ["PC-0042", "PC-0043"],
           f"machines: {summary['problems']}")
-    check(json.loads(document)["not_read"][0]["reason"] == "UTF-16 text, which is not read", "machines: UTF-16")
+    check(reasons.get("msi.log") == "UTF-16 text, which is not read", "machines: UTF-16")
 
 
 def main():
@@ -150,7 +180,7 @@ def main():
                 records[entry[:-4]] = record
     check(len(records) >= 30, f"only {len(records)} golden records with runs")
     check_rollout(records)
-    check_machines()
+    check_folders()
     for failure in FAILURES:
         print("MISMATCH:", failure)
     print(f"{len(records)} records, {len(FAILURES)} mismatches")
