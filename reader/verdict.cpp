@@ -833,21 +833,30 @@ void SetupLines(const ReportState& State, const ProcessState& S, RunVerdict* pVe
     }
 }
 
-// What the run is: its program, its road, the Windows version it traced.
-void RunFacts(const ProcessState* pSetup, const ProcessState& First, bool Uninstall, RunVerdict* pVerdict) {
-    pVerdict->pProgram = ProgramName(First);
+// What the run is: its program, its road, the Windows version it traced. A run has the program that
+// started it, or the companion alone.
+void RunFacts(const ProcessState* pSetup, const ProcessState* pCompanion, bool Uninstall,
+              RunVerdict* pVerdict) {
+    const ProcessState* pFirst = pSetup != nullptr ? pSetup : pCompanion;
+    pVerdict->pProgram = "?";
     pVerdict->CompanionAlone = pSetup == nullptr;
     pVerdict->Uninstall = Uninstall;
-    if (First.EarlyFailure == MsgNoHalf)
-        pVerdict->Road = RoadNoHalf;
-    else if (First.Bits != 0)
-        pVerdict->Road = First.Bits == 64 ? Road64 : Road32;
-    else
-        pVerdict->Road = First.NoHalf ? RoadNoHalf : RoadUnknown;
-    pVerdict->Machine = First.NoHalf ? First.Machine : 0;
-    pVerdict->HasVersion = First.HasMajor && First.HasMinor;
-    pVerdict->Major = First.Major;
-    pVerdict->Minor = First.Minor;
+    pVerdict->Road = RoadUnknown;
+    pVerdict->Machine = 0;
+    pVerdict->HasVersion = false;
+    pVerdict->Major = pVerdict->Minor = 0;
+    if (pFirst != nullptr) {
+        const ProcessState& First = *pFirst;
+        pVerdict->pProgram = ProgramName(First);
+        if (First.EarlyFailure == MsgNoHalf || (First.Bits == 0 && First.NoHalf))
+            pVerdict->Road = RoadNoHalf;
+        else if (First.Bits != 0)
+            pVerdict->Road = First.Bits == 64 ? Road64 : Road32;
+        pVerdict->Machine = First.NoHalf ? First.Machine : 0;
+        pVerdict->HasVersion = First.HasMajor && First.HasMinor;
+        pVerdict->Major = First.Major;
+        pVerdict->Minor = First.Minor;
+    }
     pVerdict->Result = ResultOk;
     pVerdict->Steps.clear();
     pVerdict->Problems.clear();
@@ -869,7 +878,7 @@ void RunLines(const ReportState& State, size_t Index, RunVerdict* pVerdict, std:
     const Run& R = State.Runs[Index];
     const ProcessState* pSetup = R.Starter >= 0 ? &State.Processes[R.Starter] : nullptr;
     const ProcessState* pCompanion = R.Companion >= 0 ? &State.Processes[R.Companion] : nullptr;
-    RunFacts(pSetup, pSetup != nullptr ? *pSetup : *pCompanion, R.Uninstall, pVerdict);
+    RunFacts(pSetup, pCompanion, R.Uninstall, pVerdict);
     pOut->append("\nRun ");
     AppendNumber(pOut, Index + 1);
     if (R.Uninstall)

@@ -1,7 +1,10 @@
 // The whole of fenwarr-report on arbitrary bytes: the record parser, the run reader and the verdict.
 // Whatever the bytes, the reading ends with a report and one of the three statuses, and the same bytes
-// fed in two blocks split anywhere give the same report.
+// fed in two blocks split anywhere give the same report; the verdict's JSON and a summary of it come
+// out whole, with the report's status.
+#include "reader/rollout_summary.h"
 #include "reader/verdict.h"
+#include "reader/verdict_json.h"
 
 #include <cstdlib>
 #include <memory>
@@ -24,6 +27,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FinishReport(state.get());
     std::string split_report;
     if (WriteReport(*state, "fuzz", &split_report) != status || split_report != whole)
+        std::abort();
+
+    std::unique_ptr<RecordVerdict> verdict(new RecordVerdict());
+    FillVerdict(*state, verdict.get());
+    std::string json;
+    AppendRecordJson(&json, *verdict, "fuzz");
+    std::unique_ptr<RolloutSummary> summary(new RolloutSummary());
+    InitRolloutSummary(summary.get());
+    AddRecordToSummary(summary.get(), "fuzz", *verdict);
+    WriteRolloutSummary(*summary, &json);
+    if (verdict->Status != status || RolloutStatus(*summary) != status || json.back() != '\n')
         std::abort();
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "reader/verdict.h"
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -48,6 +49,17 @@ inline Outcome ReportOf(const std::string& bytes, const char* pName = "record") 
     Outcome out{0, std::string()};
     out.status = ReportBuffer(bytes.data(), bytes.size(), pName, &out.report);
     return out;
+}
+
+// The verdict on a record held in memory.
+inline RecordVerdict VerdictOf(const std::string& bytes) {
+    std::unique_ptr<ReportState> state(new ReportState());
+    InitReport(state.get());
+    FeedReport(state.get(), bytes.data(), bytes.size());
+    FinishReport(state.get());
+    RecordVerdict verdict;
+    FillVerdict(*state, &verdict);
+    return verdict;
 }
 
 inline bool Contains(const std::string& report, const std::string& text) {

@@ -339,48 +339,60 @@ TEST(UninstallRuns, EachStepOutcomeAndItsVerdict) {
     const struct {
         const char* label;
         std::string steps;
-        int status;
+        RunResult result;
+        const char* key; // the run's first problem: a failure leaves the package in the store
         const char* says;
     } cases[] = {
         {"clean machine", kept + Msg(7, "Nothing to uninstall\n") + Msg(7, "Refresh device node"),
-         ReportAllSucceeded, "Verdict: OK, nothing to uninstall: the machine was clean already"},
+         ResultClean, "", "Verdict: OK, nothing to uninstall: the machine was clean already"},
         {"node and store file out",
          node + Msg(7, "SetupDiCallClassInstaller DIF_REMOVE successful\n") +
              Msg(7, "Store file: C:\\W\\inf\\oem7.inf\n") +
              Msg(7, "SetupUninstallOEMInf success, oem7.inf\n") + end,
-         ReportAllSucceeded, "C:\\W\\inf\\oem7.inf: taken out by Windows"},
-        {"no device set", Msg(7, "SetupDiGetClassDevs failed, error code: 0x5\n") + end, ReportStepFailed,
+         ResultOk, "", "C:\\W\\inf\\oem7.inf: taken out by Windows"},
+        {"no device set", Msg(7, "SetupDiGetClassDevs failed, error code: 0x5\n") + end, ResultWarning,
+         "device-set-failed",
          "Devices: FAILED: the device set could not be obtained, no node was looked at: error 0x5 "
          "ERROR_ACCESS_DENIED"},
         {"store refused",
          Msg(7, "Store file: C:\\W\\inf\\oem9.inf\n") +
              Msg(7, "SetupUninstallOEMInf failed, error code: 0xe000023d\n") + end,
-         ReportStepFailed, "oem9.inf: KEPT: Windows refused to take it out: error 0xe000023d"},
+         ResultFailed, "store-files-kept",
+         "oem9.inf: KEPT: Windows refused to take it out: error 0xe000023d"},
         {"store without SetupUninstallOEMInfA on Windows 7",
-         Msg(7, "SetupUninstallOEMInf not found, code is 127, driver store left alone\n") + end,
-         ReportStepFailed, "Driver store: FAILED: left alone: setupapi has no SetupUninstallOEMInfA"},
+         Msg(7, "SetupUninstallOEMInf not found, code is 127, driver store left alone\n") + end, ResultFailed,
+         "store-uninstall-missing",
+         "Driver store: FAILED: left alone: setupapi has no SetupUninstallOEMInfA"},
         {"package INF path too long", Msg(7, "Package INF name too long: C:\\deep\\usbvcom.inf\n") + end,
-         ReportStepFailed, "usbvcom.inf: the path does not fit in 260 bytes: C:\\deep\\usbvcom.inf"},
-        {"store folder not made", Msg(7, "Driver store path failed, system path: C:\n") + end,
-         ReportStepFailed, "Driver store: FAILED: its folder could not be made from the system directory C:"},
+         ResultFailed, "package-infs-not-found",
+         "usbvcom.inf: the path does not fit in 260 bytes: C:\\deep\\usbvcom.inf"},
+        {"store folder not made", Msg(7, "Driver store path failed, system path: C:\n") + end, ResultFailed,
+         "store-path-failed",
+         "Driver store: FAILED: its folder could not be made from the system directory C:"},
         {"store not listed", Msg(7, "FindFirstFile failed, code is 3, C:\\W\\inf\\*.inf\n") + end,
-         ReportStepFailed, "it could not be listed (C:\\W\\inf\\*.inf): error 3 ERROR_PATH_NOT_FOUND"},
-        {"listing cut", Msg(7, "FindNextFile failed, code is 21\n") + end, ReportStepFailed,
+         ResultFailed, "store-not-listed",
+         "it could not be listed (C:\\W\\inf\\*.inf): error 3 ERROR_PATH_NOT_FOUND"},
+        {"listing cut", Msg(7, "FindNextFile failed, code is 21\n") + end, ResultWarning,
+         "store-listed-in-part",
          "Driver store listing: FAILED part way, the files after it were not looked at: error 21"},
-        {"file unread", Msg(7, "ReadFile failed, code is 23, C:\\W\\inf\\oem4.inf\n") + end, ReportStepFailed,
-         "C:\\W\\inf\\oem4.inf: not read: error 23 ERROR_CRC"},
+        {"file unread", Msg(7, "ReadFile failed, code is 23, C:\\W\\inf\\oem4.inf\n") + end, ResultWarning,
+         "files-skipped", "C:\\W\\inf\\oem4.inf: not read: error 23 ERROR_CRC"},
         {"store name too long", Msg(7, "Store file name too long: C:\\W\\inf\\long.inf\n") + end,
-         ReportStepFailed, "C:\\W\\inf\\long.inf: the path does not fit in 260 bytes"},
-        {"record ends on a store file", Msg(7, "Store file: C:\\W\\inf\\oem7.inf\n"), ReportStepFailed,
-         "oem7.inf: no outcome recorded"},
+         ResultWarning, "files-skipped", "C:\\W\\inf\\long.inf: the path does not fit in 260 bytes"},
+        {"record ends on a store file", Msg(7, "Store file: C:\\W\\inf\\oem7.inf\n"), ResultFailed,
+         "store-file-without-outcome", "oem7.inf: no outcome recorded"},
         {"record ends after the devices", node + Msg(7, "SetupDiCallClassInstaller DIF_REMOVE successful\n"),
-         ReportStepFailed, "Driver store: not in the record"},
+         ResultFailed, "record-ends", "Driver store: not in the record"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         const Outcome out = ReportOf(start + c.steps);
-        EXPECT_EQ(out.status, c.status) << out.report;
+        EXPECT_EQ(out.status, c.result <= ResultClean ? ReportAllSucceeded : ReportStepFailed) << out.report;
         EXPECT_TRUE(Contains(out.report, c.says)) << out.report;
+        const RecordVerdict verdict = VerdictOf(start + c.steps);
+        ASSERT_EQ(verdict.Runs.size(), 1u);
+        EXPECT_EQ(verdict.Runs[0].Result, c.result);
+        EXPECT_STREQ(verdict.Runs[0].Problems.empty() ? "" : verdict.Runs[0].Problems[0].pKey, c.key);
     }
 }
 
