@@ -42,13 +42,11 @@ std::string ErrorText(const char* pWhat, DWORD Error) {
     return Text;
 }
 
-// The record as written, read back through its handle: the report's lines and the install's judgement.
-bool ReadRecord(HANDLE File, const char* pName, std::string* pReport, ReportStatus* pStatus,
-                InstallJudgement* pJudgement) {
+// The record as written, read back through its handle.
+bool ReadRecord(HANDLE File, ReportState* pState) {
     enum { ChunkSize = 1 << 16 };
-    std::unique_ptr<ReportState> pState(new ReportState());
     std::unique_ptr<char[]> pChunk(new char[ChunkSize]);
-    InitReport(pState.get());
+    InitReport(pState);
     if (SetFilePointer(File, 0, NULL, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
         return false;
     for (;;) {
@@ -57,11 +55,9 @@ bool ReadRecord(HANDLE File, const char* pName, std::string* pReport, ReportStat
             return false;
         if (Got == 0)
             break;
-        FeedReport(pState.get(), pChunk.get(), Got);
+        FeedReport(pState, pChunk.get(), Got);
     }
-    FinishReport(pState.get());
-    *pStatus = WriteReport(*pState, pName, pReport);
-    *pJudgement = JudgeInstall(*pState);
+    FinishReport(pState);
     return true;
 }
 
@@ -189,22 +185,23 @@ bool RunCaptured(MSIHANDLE Install, RunKind Which, ProgramPaths* pProgram, Captu
 // The verdict of a recorded run: its report into the log, its event, and for an install whether it fails.
 UINT Conclude(MSIHANDLE Install, RunKind Which, const ActionData& Action, HANDLE Record,
               const char* pRecordPath) {
-    std::string Report;
-    ReportStatus Status = ReportNoRun;
-    InstallJudgement Judgement = {InstallNoRun, std::string()};
-    if (!ReadRecord(Record, pRecordPath, &Report, &Status, &Judgement)) {
+    std::unique_ptr<ReportState> pState(new ReportState());
+    if (!ReadRecord(Record, pState.get())) {
         LogLine(Install,
                 ErrorText("the verdict of this run is unknown: its record cannot be read", GetLastError()));
         WriteRunEvent(UnrecordedEvent(EventIds[Which], false, "the record of this run cannot be read"));
         return ERROR_SUCCESS;
     }
+    std::string Report;
+    const ReportStatus Status = WriteReport(*pState, pRecordPath, &Report);
     LogLines(Install, Report);
     LogLine(Install, std::string("record: ") + pRecordPath);
     const std::string Overall = OverallLine(Report);
     if (Which != RunInstall) {
-        WriteRunEvent(RemovalEvent(Which == RunRollback, Status, Overall, pRecordPath));
+        WriteRunEvent(RemovalEvent(Which == RunRollback, *pState, Overall, pRecordPath));
         return ERROR_SUCCESS;
     }
+    const InstallJudgement Judgement = JudgeInstall(*pState);
     WriteRunEvent(InstallEvent(Judgement, Status, Overall, pRecordPath));
     if (Judgement.Outcome == InstallArrived) {
         LogLine(Install, "verdict: " + Judgement.What);

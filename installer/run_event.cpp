@@ -22,8 +22,19 @@ RunEvent InstallEvent(const InstallJudgement& Judgement, ReportStatus Status, co
     return {Type, EventInstallRun, WithRecord("FenwarrSetup.exe: " + Judgement.What, Overall, pRecord)};
 }
 
-RunEvent RemovalEvent(bool Rollback, ReportStatus Status, const std::string& Overall, const char* pRecord) {
-    const RunEventType Type = Status == ReportAllSucceeded ? EventInformation : EventWarning;
+RunEvent RemovalEvent(bool Rollback, const ReportState& State, const std::string& Overall,
+                      const char* pRecord) {
+    RecordVerdict Verdict;
+    FillVerdict(State, &Verdict);
+    RunEventType Type = EventError;
+    for (const RunVerdict& Run : Verdict.Runs) {
+        if (Run.Uninstall && !Run.CompanionAlone) {
+            Type = Run.Result == ResultFailed    ? EventError
+                   : Run.Result == ResultWarning ? EventWarning
+                                                 : EventInformation;
+            break;
+        }
+    }
     return {Type, Rollback ? EventRollbackRun : EventRemovalRun,
             WithRecord("FenwarrUninstall.exe", Overall, pRecord)};
 }

@@ -136,7 +136,7 @@ void CheckEvent(Road road, const ReportState& state, ReportStatus status, const 
     const std::string overall = report.substr(at, report.find('\n', at) - at);
     const InstallJudgement judgement = JudgeInstall(state);
     const size_t before = sim::M().calls.size();
-    WriteRunEvent(IsUninstall(road) ? RemovalEvent(false, status, overall, RecordName)
+    WriteRunEvent(IsUninstall(road) ? RemovalEvent(false, state, overall, RecordName)
                                     : InstallEvent(judgement, status, overall, RecordName));
     const std::vector<sim::Call> calls(sim::M().calls.begin() + static_cast<long>(before),
                                        sim::M().calls.end());
@@ -149,9 +149,12 @@ void CheckEvent(Road road, const ReportState& state, ReportStatus status, const 
     EXPECT_EQ(event[3], IsUninstall(road) ? "200" : "100");
     EXPECT_NE(event[8].find(overall), std::string::npos);
     EXPECT_NE(event[8].find(RecordName), std::string::npos);
-    std::string type = status == ReportAllSucceeded ? "4" : "2";
-    if (!IsUninstall(road) && judgement.Outcome != InstallArrived)
-        type = "1";
+    RecordVerdict verdict;
+    FillVerdict(state, &verdict);
+    const RunResult result = verdict.Runs.at(0).Result;
+    std::string type = result == ResultFailed ? "1" : result == ResultWarning ? "2" : "4";
+    if (!IsUninstall(road))
+        type = judgement.Outcome != InstallArrived ? "1" : status == ReportAllSucceeded ? "4" : "2";
     EXPECT_EQ(event[1], type) << event[8];
     if (judgement.Outcome == InstallArrived) {
         EXPECT_EQ(sim::M().store.size(), 7u);
