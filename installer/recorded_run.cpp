@@ -122,12 +122,16 @@ std::string CaptureWhy(const Capture& Monitor) {
 
 // What the capture did, for the log: how it followed the tree and what it kept.
 std::string CaptureFacts(const Capture& Monitor) {
-    char Text[200];
+    char Text[240];
+    char NoJob[48] = "";
+    if (Monitor.method == CAPTURE_TREE_SNAPSHOTS)
+        snprintf(NoJob, sizeof(NoJob), " (no job object: error %lu)",
+                 static_cast<unsigned long>(Monitor.jobError));
     snprintf(
         Text, sizeof(Text),
-        "process tree followed by %s; %lu strings recorded, %lu of other processes left out; the capture "
+        "process tree followed by %s%s; %lu strings recorded, %lu of other processes left out; the capture "
         "ended %lu ms after the tree",
-        CaptureMethodText(Monitor.method), Monitor.written, Monitor.dropped,
+        CaptureMethodText(Monitor.method), NoJob, Monitor.written, Monitor.dropped,
         static_cast<unsigned long>(Monitor.drainMs));
     return Text;
 }

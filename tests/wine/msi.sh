@@ -308,7 +308,7 @@ fw_expect_reset
 expect_setup_run P1 P2
 assert_record install
 assert_logged install 'FenwarrSetup.exe (install) starts' 'Overall: ' 'verdict: the drivers arrived' \
-  'record: C:\windows\Logs\Fenwarr\FenwarrSetup-install-' 'process tree followed by job object'
+  'record: C:\windows\Logs\Fenwarr\FenwarrSetup-install-' 'FenwarrSetup.exe ended with exit code 1; process tree followed by job object'
 # A warning: the refresh always fails under Wine.
 assert_event install warn 'FenwarrSetup.exe: the drivers arrived: 2 co-installers copied, 7 INF files staged. Overall: '
 drain=$(sed -n 's/.*the capture ended \([0-9]*\) ms after the tree.*/\1/p' "$FW_DIR/install.log" | head -n 1)
