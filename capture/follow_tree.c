@@ -63,7 +63,7 @@ static int AddMember(Capture* pCapture, DWORD pid, HANDLE process) {
    one has ended. Returns 0, or the error: before Windows 8 a process already in a job cannot join another. */
 static DWORD JoinJob(Capture* pCapture, HANDLE root) {
     JOBOBJECT_ASSOCIATE_COMPLETION_PORT port;
-    JOBOBJECT_BASIC_LIMIT_INFORMATION limits;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
     DWORD error;
 
     pCapture->job = CreateJobObjectW(NULL, NULL);
@@ -74,10 +74,11 @@ static DWORD JoinJob(Capture* pCapture, HANDLE root) {
         port.CompletionPort = pCapture->port;
         /* A descendant that asks to leave the job may: the command runs as it would without the capture. */
         memset(&limits, 0, sizeof(limits));
-        limits.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK;
         if (SetInformationJobObject(pCapture->job, JobObjectAssociateCompletionPortInformation, &port,
                                     sizeof(port)) &&
-            SetInformationJobObject(pCapture->job, JobObjectBasicLimitInformation, &limits, sizeof(limits)) &&
+            SetInformationJobObject(pCapture->job, JobObjectExtendedLimitInformation, &limits,
+                                    sizeof(limits)) &&
             AssignProcessToJobObject(pCapture->job, root))
             return 0;
     }

@@ -102,8 +102,8 @@ static int Record(Capture* pCapture) {
         }
         if (!ended) {
             timeout = POLL_MS - (now - lastPoll);
-        } else if (now - endTick >= CAPTURE_DRAIN_LIMIT_MS) {
-            break;
+        } else if (now - endTick >= CAPTURE_DRAIN_LIMIT_MS || pCapture->channelCount == 0) {
+            break; /* nothing left to drain */
         } else {
             timeout = CAPTURE_DRAIN_LIMIT_MS - (now - endTick);
             if (timeout > DRAIN_QUIET_MS)

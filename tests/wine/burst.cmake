@@ -1,7 +1,9 @@
 # The debug-output monitor's own Wine test (dbgmon-burst.sh, which runs tools/dbgmon/tests/burst.sh):
-# exact records of a 5000-string burst, escaping, the --time column, exit codes, a second monitor, a
-# grandchild, a sender through the Global\ names (as a session-0 process sends) alone and beside a plain
-# one, each string exact and in its sender's order. It hard-link clones the test bed's master prefix (hence the wine-masters fixture) instead
+# exact records of a 5000-string burst, escaping, the --time column, exit codes, a second monitor (also one
+# holding the Global\ names only), a sender through the Global\ names (as a session-0 process sends) alone
+# and beside a plain one, each string exact and in its sender's order, and, beside a stranger sending every
+# 100 ms, the command's tree alone in the record (a grandchild included, by job object and by snapshots),
+# every sender with --all, and the end within 2 s of the tree's. It hard-link clones the test bed's master prefix (hence the wine-masters fixture) instead
 # of running wineboot, and keeps its folder under the bed's run/ folder, where the bed's sweep also
 # removes what an aborted run left.
 add_test(NAME wine.dbgmon.burst

@@ -13,8 +13,11 @@
 #   BURST_KEEP=1   keep the temporary folder for inspection.
 # Checks: usage errors (250), the burst with exact records, order, escaping and the exit code (7), records on
 # standard output, the --time column, argument quoting, an unstartable command (251), a second monitor
-# (252, naming the plain names), an unwritable output file (253), the strings of a grandchild that outlives
-# the command, and session 0's strings (the Global\ names), alone and beside this session's.
+# (252, naming the plain names; one holding only the Global\ names: 252 naming those), an unwritable output
+# file (253), session 0's strings (the Global\ names), alone and beside this session's, and, beside a
+# stranger that sends every 100 ms on the Global\ or the plain names: none of its strings in the record
+# (all of them with --all), the monitor's end within 2 s of the command's, and the strings of a grandchild
+# that outlives the command, followed by job object and by process snapshots (--no-job).
 # Exit status: 0 when every check passes, 1 otherwise, 2 on a setup problem.
 set -u
 
@@ -34,6 +37,10 @@ export TMPDIR="$bed/tmp" WINEPREFIX="$bed/prefix" WINEDEBUG=-all WINEDLLOVERRIDE
 unset DISPLAY WAYLAND_DISPLAY
 wine() {
     if [ -n "${WINELOADER:-}" ]; then "$WINELOADER" "$@"; else command wine "$@"; fi
+}
+# The same in the background, as a direct child: $! is then the Wine process itself, which kill can stop.
+wine_bg() {
+    if [ -n "${WINELOADER:-}" ]; then "$WINELOADER" "$@" & else command wine "$@" & fi
 }
 new_prefix_arch=win32
 [ -z "${WINELOADER:-}" ] || new_prefix_arch=win64
@@ -96,7 +103,7 @@ cd "$work" || exit 2
 
 # Runs dbgmon from the work folder (C:\dbgmon test); stderr goes to $bed/err.txt; sets rc.
 mon() {
-    wine 'C:\dbgmon test\dbgmon.exe' "$@" 2>"$bed/err.txt"
+    timeout --kill-after=5 60 wine 'C:\dbgmon test\dbgmon.exe' "$@" 2>"$bed/err.txt"
     rc=$?
 }
 
@@ -241,36 +248,127 @@ for p in "${senders[@]}"; do
 done
 echo "INFO: both senders: $(cut -f1 "$cdrive/both.txt" | uniq | wc -l) runs of one pid (more than 2: interleaved)"
 
-# --- a grandchild that outlives the command ---------------------------------------------------------------
-tree=300
-mon --out 'C:\tree.txt' odsburst.exe --child "$tree"
-expect_rc 7 "grandchild"
-tf="$cdrive/tree.txt"
-ppid=$(head -n 1 "$tf" | cut -f1)
-cpid=$(awk -F '\t' -v p="$ppid" '$1 != p { print $1; exit }' "$tf")
-if [ "$(head -n 1 "$tf" | cut -f2-)" != "parent pid=$ppid" ] || [ -z "$cpid" ]; then
-    fail "grandchild: unexpected records: $(head -n 3 "$tf")"
+# --- a second monitor that holds only the Global\ names ----------------------------------------------------
+rm -f "$cdrive/held.txt"
+wine_bg 'C:\dbgmon test\odsburst.exe' --hold-global 30000 >"$bed/holder.txt" 2>&1
+holder=$!
+for _ in $(seq 300); do
+    grep -q holding "$bed/holder.txt" 2>/dev/null && break
+    sleep 0.1
+done
+mon --out 'C:\held.txt' odsburst.exe 1
+expect_rc 252 "Global\\ names held"
+if grep -qF 'another debug-output monitor holds the Global\ names' "$bed/err.txt" &&
+    ! grep -q 'plain' "$bed/err.txt" && [ ! -e "$cdrive/held.txt" ]; then
+    pass "Global\\ names held: names them and creates no output file"
 else
+    fail "Global\\ names held: stderr: $(cat "$bed/err.txt"); output file exists: $([ -e "$cdrive/held.txt" ] && echo yes || echo no)"
+fi
+kill "$holder" 2>/dev/null
+wait "$holder" 2>/dev/null
+
+# --- strangers: another process sending every 100 ms on the channels ---------------------------------------
+# start_stranger MODE: odsburst MODE 100 (--every or --every-global), running once it has said so.
+start_stranger() {
+    wine_bg 'C:\dbgmon test\odsburst.exe' "$1" 100 >"$bed/stranger.txt" 2>&1
+    stranger=$!
+    for _ in $(seq 300); do
+        grep -q sending "$bed/stranger.txt" 2>/dev/null && break
+        sleep 0.1
+    done
+}
+stop_stranger() {
+    kill "$stranger" 2>/dev/null
+    wait "$stranger" 2>/dev/null
+}
+
+# The summary line's numbers: how long after the tree's end the capture ended, and the strings left out.
+ended_ms() { sed -n 's/.*; ended \([0-9]*\) ms after the last of them.*/\1/p' "$bed/err.txt"; }
+left_out() { sed -n 's/.*, \([0-9]*\) from other processes left out;.*/\1/p' "$bed/err.txt"; }
+
+# run_beside_stranger LABEL FILE [OPTIONS...]: odsburst --sleep 1000 under dbgmon while the stranger sends.
+# The command's two strings come whole from one pid; the stranger's are all there with --all and none
+# otherwise; the monitor ends at most 2 s after the command (its own measure and the wall clock's, against
+# the quiet run timed above plus the command's second of sleep).
+run_beside_stranger() {
+    local label=$1 file=$2 t0 wall ended own strangers
+    shift 2
+    t0=$(now)
+    mon "$@" --out "C:\\$file" odsburst.exe --sleep 1000
+    wall=$(elapsed "$t0" "$(now)")
+    expect_rc 0 "$label"
+    ended=$(ended_ms)
+    if [ -n "$ended" ] && [ "$ended" -le 2000 ] && awk -v w="$wall" -v b="$base" 'BEGIN { exit !(w <= b + 3) }'; then
+        pass "$label: ended $ended ms after the command's processes, in $wall s"
+    else
+        fail "$label: ended ${ended:-?} ms after the command's processes, in $wall s (a quiet run: $base s, + 1 s of sleep); stderr: $(tail -n 2 "$bed/err.txt")"
+    fi
+    own=$(grep -v $'\tstranger [0-9]*$' "$cdrive/$file" | cut -f1 | sort -u | wc -l)
+    if [ "$own" = 1 ] && [ "$(grep -v $'\tstranger [0-9]*$' "$cdrive/$file" | cut -f2- | tr '\n' ' ')" = "sleeping awake " ]; then
+        pass "$label: the command's records complete"
+    else
+        fail "$label: the command's records: $(grep -v $'\tstranger' "$cdrive/$file" | head -n 5)"
+    fi
+    strangers=$(grep -c $'\tstranger [0-9]*$' "$cdrive/$file")
+    if [ "${*#--all}" != "$*" ]; then
+        if [ "$strangers" -gt 0 ]; then pass "$label: $strangers of the stranger's strings recorded"; else fail "$label: none of the stranger's strings recorded"; fi
+    elif [ "$strangers" = 0 ] && [ "$(left_out)" -gt 0 ] 2>/dev/null; then
+        pass "$label: $(left_out) of the stranger's strings left out, none recorded"
+    else
+        fail "$label: $strangers of the stranger's strings recorded, $(left_out) left out"
+    fi
+}
+
+# check_grandchild LABEL [OPTIONS...]: the parent ends once its child has sent one string; the child goes on
+# and, being in the command's tree, is recorded to its last string, and nobody else is.
+check_grandchild() {
+    local label=$1 tf="$cdrive/tree.txt" tree=300 ppid cpid others after
+    shift
+    mon "$@" --out 'C:\tree.txt' odsburst.exe --child "$tree"
+    expect_rc 7 "$label"
+    ppid=$(head -n 1 "$tf" | cut -f1)
+    cpid=$(awk -F '\t' -v p="$ppid" '$1 != p { print $1; exit }' "$tf")
+    if [ "$(head -n 1 "$tf" | cut -f2-)" != "parent pid=$ppid" ] || [ -z "$cpid" ]; then
+        fail "$label: unexpected records: $(head -n 3 "$tf")"
+        return
+    fi
     awk -F '\t' -v p="$ppid" '$1 == p' "$tf" >"$bed/parent.txt"
     awk -F '\t' -v c="$cpid" '$1 == c' "$tf" | tail -n +2 >"$bed/child.txt"
     if [ "$(cut -f2- "$bed/parent.txt" | tr '\n' '|')" = "parent pid=$ppid|parent exit|" ]; then
-        pass "grandchild: parent records complete"
+        pass "$label: parent records complete"
     else
-        fail "grandchild: parent records: $(cat "$bed/parent.txt")"
+        fail "$label: parent records: $(cat "$bed/parent.txt")"
     fi
     if [ "$(awk -F '\t' -v c="$cpid" '$1 == c' "$tf" | head -n 1 | cut -f2-)" = "child of $ppid" ]; then
-        check_sequence "$bed/child.txt" "$tree" "grandchild: child records"
+        check_sequence "$bed/child.txt" "$tree" "$label: child records"
     else
-        fail "grandchild: first child record is not 'child of $ppid'"
+        fail "$label: first child record is not 'child of $ppid'"
     fi
     others=$(awk -F '\t' -v p="$ppid" -v c="$cpid" '$1 != p && $1 != c' "$tf" | wc -l)
     after=$(awk -F '\t' -v p="$ppid" 'seen { n++ } $1 == p && $2 == "parent exit" { seen = 1 } END { print n + 0 }' "$tf")
     if [ "$others" = 0 ] && [ "$after" -gt 0 ]; then
-        pass "grandchild: $after child records arrived after the command's last string"
+        pass "$label: $after child records arrived after the command's last string, none from others"
     else
-        fail "grandchild: $others records from other pids, $after after 'parent exit'"
+        fail "$label: $others records from other pids, $after after 'parent exit'"
     fi
-fi
+}
+
+method_is() { # METHOD LABEL: the summary names how the command's processes were followed
+    if grep -q "processes followed by $1;" "$bed/err.txt"; then pass "$2: followed by $1"; else fail "$2: $(tail -n 1 "$bed/err.txt")"; fi
+}
+
+start_stranger --every-global
+run_beside_stranger "--all beside a Global\\ stranger" all.txt --all
+run_beside_stranger "Global\\ stranger" stranger.txt
+check_grandchild "grandchild beside a Global\\ stranger"
+method_is "job object" "grandchild beside a Global\\ stranger"
+stop_stranger
+
+start_stranger --every
+run_beside_stranger "plain stranger" stranger.txt
+check_grandchild "grandchild, --no-job, beside a plain stranger" --no-job
+method_is "process snapshots" "grandchild, --no-job"
+stop_stranger
 
 echo "checks failed: $fails"
 [ "$fails" = 0 ]

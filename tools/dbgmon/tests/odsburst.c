@@ -10,6 +10,11 @@
  *   odsburst --sleep MS        "sleeping", sleeps MS milliseconds, "awake"; exit code 0
  *   odsburst --global N        the standard sequence as a process of session 0 sends it; exit code 7
  *   odsburst --both N          the standard sequence beside a copy's "--global N"; exit code 7
+ *   odsburst --every MS        prints "sending" on standard output, then sends "stranger 1",
+ *                              "stranger 2", ... every MS milliseconds, until it is killed
+ *   odsburst --every-global MS the same as a process of session 0 sends it
+ *   odsburst --hold-global MS  creates the Global\ names as another monitor would, prints "holding" on
+ *                              standard output, sleeps MS milliseconds; exit code 0
  *
  * The standard sequence, one OutputDebugStringA call each:
  *   "pid=<own pid>", "", "cr\r lf\n tab\t bs\\ end", "ctl\x01 latin1\xe9 del\x7f high\xff",
@@ -26,24 +31,29 @@ enum { LONG_LENGTH = 4000 };
 
 static int g_global; /* --global: send through the Global\ names */
 
-/* Session 0's OutputDebugStringA: its plain names are the Global\ ones seen from another session. */
+/* Session 0's OutputDebugStringA: its plain names are the Global\ ones seen from another session. Like
+   OutputDebugStringA it opens them for each string, so that it holds none of them between strings. */
 static void SendGlobal(const char* pText) {
-    static HANDLE bufferReady, dataReady;
-    static char* pView;
+    HANDLE bufferReady = OpenEventA(SYNCHRONIZE, FALSE, "Global\\DBWIN_BUFFER_READY");
+    HANDLE dataReady = OpenEventA(EVENT_MODIFY_STATE, FALSE, "Global\\DBWIN_DATA_READY");
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, "Global\\DBWIN_BUFFER");
+    char* pView = mapping ? (char*)MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0) : NULL;
     DWORD pid = GetCurrentProcessId();
 
-    if (!pView) {
-        bufferReady = OpenEventA(SYNCHRONIZE, FALSE, "Global\\DBWIN_BUFFER_READY");
-        dataReady = OpenEventA(EVENT_MODIFY_STATE, FALSE, "Global\\DBWIN_DATA_READY");
-        pView = (char*)MapViewOfFile(OpenFileMappingA(FILE_MAP_WRITE, FALSE, "Global\\DBWIN_BUFFER"),
-                                     FILE_MAP_WRITE, 0, 0, 0);
-    }
     /* No monitor: the string is dropped, as OutputDebugStringA drops it. */
     if (pView && bufferReady && dataReady && WaitForSingleObject(bufferReady, 10000) == WAIT_OBJECT_0) {
         memcpy(pView, &pid, sizeof(pid));
         lstrcpynA(pView + sizeof(pid), pText, 4096 - sizeof(pid));
         SetEvent(dataReady);
     }
+    if (pView)
+        UnmapViewOfFile(pView);
+    if (mapping)
+        CloseHandle(mapping);
+    if (dataReady)
+        CloseHandle(dataReady);
+    if (bufferReady)
+        CloseHandle(bufferReady);
 }
 
 static void Send(const char* pText) {
@@ -74,9 +84,38 @@ static void SendSequence(long count) {
     Send("end");
 }
 
+/* A stranger to the monitored command: sends until it is killed. */
+static void SendForever(long interval) {
+    char text[32];
+    unsigned long i;
+    puts("sending");
+    fflush(stdout);
+    for (i = 1;; i++) {
+        sprintf(text, "stranger %lu", i);
+        Send(text);
+        Sleep((DWORD)interval);
+    }
+}
+
+/* Another monitor's Global\ names, held until MS have passed. */
+static int HoldGlobal(long ms) {
+    HANDLE bufferReady = CreateEventA(NULL, FALSE, FALSE, "Global\\DBWIN_BUFFER_READY");
+    HANDLE dataReady = CreateEventA(NULL, FALSE, FALSE, "Global\\DBWIN_DATA_READY");
+    HANDLE mapping =
+        CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, 4096, "Global\\DBWIN_BUFFER");
+    if (!bufferReady || !dataReady || !mapping) {
+        fprintf(stderr, "odsburst: cannot create the Global\\ names: %lu\n", GetLastError());
+        return 2;
+    }
+    puts("holding");
+    fflush(stdout);
+    Sleep((DWORD)ms);
+    return 0;
+}
+
 static int Usage(void) {
     fputs("usage: odsburst N | --child N [EXE] | --as-child PID N | --args ARGS... | --sleep MS\n"
-          "       | --global N | --both N\n",
+          "       | --global N | --both N | --every MS | --every-global MS | --hold-global MS\n",
           stderr);
     return 2;
 }
@@ -206,5 +245,12 @@ int main(int argc, char** argv) {
         OutputDebugStringA("awake");
         return 0;
     }
+    if (argc == 3 && (strcmp(argv[1], "--every") == 0 || strcmp(argv[1], "--every-global") == 0) &&
+        ParseCount(argv[2], &value)) {
+        g_global = argv[1][7] != 0;
+        SendForever(value);
+    }
+    if (argc == 3 && strcmp(argv[1], "--hold-global") == 0 && ParseCount(argv[2], &value))
+        return HoldGlobal(value);
     return Usage();
 }
