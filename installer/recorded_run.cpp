@@ -35,6 +35,7 @@ const KindFacts Kinds[] = {{"FenwarrSetup.exe", "FenwarrSetup", "install"},
                            {"FenwarrUninstall.exe", "FenwarrUninstall", "removal"},
                            {"FenwarrUninstall.exe", "FenwarrUninstall", "rollback"}};
 const uint32_t EventIds[] = {EventInstallRun, EventRemovalRun, EventRollbackRun};
+const DWORD DescendantWaitMs = 30000;
 
 std::string ErrorText(const char* pWhat, DWORD Error) {
     char Text[160];
@@ -158,6 +159,8 @@ bool RunCaptured(MSIHANDLE Install, RunKind Which, ProgramPaths* pProgram, Captu
     int Status =
         CaptureOpen(pMonitor, *pRecord != INVALID_HANDLE_VALUE ? CAPTURE_TIME_COLUMN : CAPTURE_NO_CHANNELS);
     *pRecorded = *pRecord != INVALID_HANDLE_VALUE && Status == CAPTURE_OK;
+    // Our programs wait for what they start; a process left behind must not hold the install forever.
+    pMonitor->descendantWaitMs = DescendantWaitMs;
     if (pMonitor->message[0] != '\0')
         LogLine(Install, std::string(*pRecorded ? "" : "this run cannot be recorded: ") + pMonitor->message);
     if (!*pRecorded)
@@ -182,6 +185,9 @@ bool RunCaptured(MSIHANDLE Install, RunKind Which, ProgramPaths* pProgram, Captu
     } else {
         LogLine(Install, std::string(pName) + " ended with exit code " + std::to_string(ExitCode) + "; " +
                              CaptureFacts(*pMonitor));
+        if (pMonitor->treeCut)
+            LogLine(Install,
+                    "a process it started was still running 30 s after it ended: no longer followed");
     }
     return true;
 }
