@@ -78,14 +78,14 @@ bool WriteAll(HANDLE File, const std::string& Text) {
 }
 
 // The record file with its header, or INVALID_HANDLE_VALUE when none can be written (said in the log).
-HANDLE OpenRecord(MSIHANDLE Install, const KindFacts& Kind, const char* pVersion, char* pPath) {
+HANDLE OpenRecord(MSIHANDLE Install, const KindFacts& Kind, const char* pVersion, char* pFolder,
+                  char* pPath) {
     HeaderFacts Facts;
     ReadHeaderFacts(&Facts);
-    char Folder[RecordPathMax];
     std::string Why;
     HANDLE File = INVALID_HANDLE_VALUE;
-    if (OpenRecordFolder(Folder, &Why))
-        File = CreateRecordFile(Folder, Kind.pStem, Kind.pAction, Facts.Started, pPath, &Why);
+    if (OpenRecordFolder(pFolder, &Why))
+        File = CreateRecordFile(pFolder, Kind.pStem, Kind.pAction, Facts.Started, pPath, &Why);
     if (File != INVALID_HANDLE_VALUE &&
         !WriteAll(File, RecordHeader(Facts, pVersion, Kind.pProgram, Kind.pAction))) {
         Why = ErrorText("cannot write the record's header", GetLastError());
@@ -93,11 +93,8 @@ HANDLE OpenRecord(MSIHANDLE Install, const KindFacts& Kind, const char* pVersion
         DeleteFileA(pPath);
         File = INVALID_HANDLE_VALUE;
     }
-    if (File == INVALID_HANDLE_VALUE) {
+    if (File == INVALID_HANDLE_VALUE)
         LogLine(Install, "this run cannot be recorded: " + Why);
-        return File;
-    }
-    PruneRecords(Folder);
     return File;
 }
 
@@ -235,6 +232,7 @@ UINT RecordedRun(MSIHANDLE Install, RunKind Which) {
     DWORD DataSize = sizeof(Data);
     ActionData Action;
     ProgramPaths Program;
+    char RecordFolder[RecordPathMax] = "";
     char RecordPath[RecordPathMax] = "";
     std::unique_ptr<Capture> pMonitor(new Capture()); // about 42 KB: not for a custom action's stack
     bool Recorded = false;
@@ -249,7 +247,7 @@ UINT RecordedRun(MSIHANDLE Install, RunKind Which) {
         WriteRunEvent(UnrecordedEvent(EventIds[Which], Installing, "the package's action data is broken"));
         return Installing ? ERROR_INSTALL_FAILURE : ERROR_SUCCESS;
     }
-    HANDLE Record = OpenRecord(Install, Kind, Action.Version, RecordPath);
+    HANDLE Record = OpenRecord(Install, Kind, Action.Version, RecordFolder, RecordPath);
     if (!RunCaptured(Install, Which, &Program, pMonitor.get(), &Record, RecordPath, &Recorded, &RunMs)) {
         WriteRunEvent(UnrecordedEvent(EventIds[Which], Installing,
                                       std::string(Kind.pProgram) + " could not be started"));
@@ -267,6 +265,9 @@ UINT RecordedRun(MSIHANDLE Install, RunKind Which) {
         Result = Conclude(Install, Which, Action, Record, RecordPath);
     }
     CaptureClose(pMonitor.get());
+    // Only a record that stays counts among the ones kept.
+    if (Record != INVALID_HANDLE_VALUE)
+        PruneRecords(RecordFolder);
     DropRecord(&Record, nullptr);
     LogLine(Install, "the action took " + std::to_string(GetTickCount() - ActionStart) +
                          " ms, the program's run " + std::to_string(RunMs) + " ms of them");

@@ -7,8 +7,9 @@
 # C:\windows\Logs\Fenwarr and write its report into the MSI log (/l*v), as an administrator's deployment
 # sees it; one step runs under dbgmon instead, which then holds the debug-output buffer:
 #   failed    msiexec /i /qn /l*v with a folder where the native co-installer copy goes: 1603, the log
-#             names the co-installer, the setup run and the rollback's uninstall run are recorded, the
-#             product is not listed and our program files are gone.
+#             names the co-installer, the setup run is recorded and its error event reported, the rollback
+#             action ran, the product is not listed and our program files are gone; of 25 earlier
+#             records the newest 20 stay, and a file not ours.
 #   install   msiexec /i /qn /l*v while a stranger sends on the Global\ names every 100 ms: the half of this
 #             Windows at its path and the other half absent, Fenwarr64.exe only on 64-bit Windows; the record
 #             is exactly the setup run (on win64 with the installed Fenwarr64.exe's), with its header, and
@@ -27,6 +28,8 @@
 #   removal   msiexec /x /qn /l*v: FenwarrUninstall.exe ran before the files went (on win64 through the
 #             companion's uninstall mode), recorded and reported in the log; our files and the listing are
 #             gone, the co-installers kept.
+#   aimed     a link where the record folder goes: nothing is written through it, the install goes on.
+#   partial   the failed copy again with FENWARR_ALLOW_PARTIAL=1: a warning, and the product is listed.
 # The custom actions start the i686 FenwarrSetup.exe and FenwarrUninstall.exe: where 32-bit programs
 # cannot run, both cases are skipped.
 set -euo pipefail
@@ -280,6 +283,12 @@ for m in "$msi" "$msi_next"; do "$FW_SRC_DIR/scripts/msi-check" "$m" >&2 || fw_f
 
 # --- A failed install: a folder where a co-installer goes ------------------------
 
+# The records of 25 earlier runs, and a file that is not ours, in the record folder: the newest 20 of
+# ours stay.
+records="$FW_PREFIX/drive_c/windows/logs/Fenwarr"
+mkdir -p "$records"
+for i in $(seq 10 34); do : >"$records/FenwarrUninstall-removal-20200101-0000$i.log"; done
+: >"$records/notes.log"
 # The native system directory: on 64-bit Windows, where the companion copies.
 blocker="$FW_PREFIX/drive_c/windows/system32/WdfCoInstaller01009.dll"
 mkdir "$blocker"
@@ -296,6 +305,9 @@ assert_logged failed 'FenwarrUninstall.exe is gone: the installed files were rem
 if arp_entries >/dev/null; then fw_fail "Apps & Features: a failed install is listed"; fi
 fw_assert_file_absent "$root\\FenwarrSetup.exe"
 fw_assert_file_absent "$root\\FenwarrUninstall.exe"
+kept=$(find "$records" -name 'Fenwarr*.log' | wc -l)
+[ "$kept" = 20 ] && [ ! -e "$records/FenwarrUninstall-removal-20200101-000015.log" ] && [ -e "$records/notes.log" ] ||
+  fw_fail "failed: the record folder holds $kept records of ours, not the newest 20 (and notes.log)"
 rmdir "$blocker"
 
 # --- Install --------------------------------------------------------------------
@@ -381,6 +393,16 @@ msiexec_logged aimed /i "$msi_win" /qn
 assert_logged aimed 'this run cannot be recorded: C:\windows\Logs\Fenwarr is a reparse point or no folder' \
   'the verdict of this run is unknown: it was not recorded'
 [ -z "$(ls -A "$FW_DIR/elsewhere")" ] || fw_fail "aimed: the action wrote through the link: $(ls "$FW_DIR/elsewhere")"
+assert_listed "$version"
+
+# --- A partial install, asked for -------------------------------------------------
+
+# FENWARR_ALLOW_PARTIAL=1: the same failed copy only warns, and the product stays.
+rm "$logs/Fenwarr"
+msiexec_logged removed /x "$msi_win" /qn
+rm -f "$blocker" && mkdir "$blocker" # the removal keeps the co-installers
+msiexec_logged partial /i "$msi_win" /qn FENWARR_ALLOW_PARTIAL=1
+assert_logged partial 'verdict: the drivers did not arrive: not copied: WdfCoInstaller01009.dll (a warning: FENWARR_ALLOW_PARTIAL=1)'
 assert_listed "$version"
 
 # fenwarr-report's reading of the records, for the log.
