@@ -1,5 +1,5 @@
 // The verdict on a record as JSON, for a dashboard: the same structure the text report is written from.
-// The fields are listed in README.md (fenwarr-report --json) and stay stable.
+// The fields are listed in docs/support.md (fenwarr-report --json) and stay stable.
 #pragma once
 
 #include "reader/verdict.h"

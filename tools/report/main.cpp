@@ -23,7 +23,7 @@ const char Usage[] =
     "        or a log saved by DebugView, with or without process ids\n"
     "  PATH: records and folders of records (searched with their subfolders; other files are named\n"
     "        and passed over): one summary of every run\n"
-    "  --json: the verdict as one JSON document (see README.md)\n"
+    "  --json: the verdict as one JSON document (see docs/support.md)\n"
     "exit status: 0 every step succeeded, 1 some step failed, 2 the file cannot be read or\n"
     "holds no run of the tool (for several: no file holds one)\n";
 
