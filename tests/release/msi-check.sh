@@ -45,6 +45,7 @@ cases=(
   'Property|/^MsiLogging/d|MsiLogging: the MsiLogging property is not set;broken: 1 broken rule'
   'Component|s/^\(EventMessages\t[^\t]*\t[^\t]*\t\)16/\10/|event source: component EventMessages is not permanent;broken: 1 broken rule'
   'Registry|/EventMessageFile/d|event source: no EventMessageFile;broken: 1 broken rule'
+  'Property|s/;FENWARR_ALLOW_PARTIAL//|secure property: FENWARR_ALLOW_PARTIAL is not in SecureCustomProperties;broken: 1 broken rule'
   'InstallUISequence|s/\t781/\t900/|half before costing: PickHalf64 at 900 in InstallUISequence;broken: 1 broken rule'
   'InstallExecuteSequence|/^PickHalf32/d|half before costing: PickHalf32 at missing in InstallExecuteSequence;broken: 1 broken rule'
 )
