@@ -147,9 +147,9 @@ bool ProgramLine(const char* pFolder, const char* pProgram, ProgramPaths* pOut) 
 }
 
 // Runs the program through the capture, into the record when there is one (closed and removed when it
-// cannot be written); false when the program could not be started, said in the log.
+// cannot be written); false when the program could not be started, said in the log and in *pWhy.
 bool RunCaptured(MSIHANDLE Install, RunKind Which, ProgramPaths* pProgram, Capture* pMonitor, HANDLE* pRecord,
-                 const char* pRecordPath, bool* pRecorded, DWORD* pRunMs) {
+                 const char* pRecordPath, bool* pRecorded, DWORD* pRunMs, std::string* pWhy) {
     const char* pName = Kinds[Which].pProgram;
     DWORD ExitCode = 0;
     // Without a record file the program still runs through the capture, in its job, only unrecorded.
@@ -167,11 +167,12 @@ bool RunCaptured(MSIHANDLE Install, RunKind Which, ProgramPaths* pProgram, Captu
     *pRunMs = GetTickCount() - RunStart;
     if (Status == CAPTURE_RUN_NOT_STARTED) {
         if (Which == RunRollback && Gone(pMonitor->error))
-            LogLine(Install, std::string(pName) +
-                                 " is gone: the installed files were removed before this rollback "
-                                 "action, nothing of this install is taken out");
+            *pWhy = std::string(pName) +
+                    " is gone: the installed files were removed before this rollback action, "
+                    "nothing of this install is taken out";
         else
-            LogLine(Install, std::string(pName) + " could not be started: " + CaptureWhy(*pMonitor));
+            *pWhy = std::string(pName) + " could not be started: " + CaptureWhy(*pMonitor);
+        LogLine(Install, *pWhy);
         DropRecord(pRecord, pRecordPath); // a header without a run says nothing the log does not
         *pRecorded = false;
         return false;
@@ -239,6 +240,7 @@ UINT RecordedRun(MSIHANDLE Install, RunKind Which) {
     UINT Result = ERROR_SUCCESS;
     const DWORD ActionStart = GetTickCount();
     DWORD RunMs = 0;
+    std::string NotStarted;
 
     LogLine(Install, std::string(Kind.pProgram) + " (" + Kind.pAction + ") starts");
     if (MsiGetPropertyA(Install, "CustomActionData", Data, &DataSize) != ERROR_SUCCESS ||
@@ -248,9 +250,9 @@ UINT RecordedRun(MSIHANDLE Install, RunKind Which) {
         return Installing ? ERROR_INSTALL_FAILURE : ERROR_SUCCESS;
     }
     HANDLE Record = OpenRecord(Install, Kind, Action.Version, RecordFolder, RecordPath);
-    if (!RunCaptured(Install, Which, &Program, pMonitor.get(), &Record, RecordPath, &Recorded, &RunMs)) {
-        WriteRunEvent(UnrecordedEvent(EventIds[Which], Installing,
-                                      std::string(Kind.pProgram) + " could not be started"));
+    if (!RunCaptured(Install, Which, &Program, pMonitor.get(), &Record, RecordPath, &Recorded, &RunMs,
+                     &NotStarted)) {
+        WriteRunEvent(UnrecordedEvent(EventIds[Which], Installing, NotStarted));
         if (Installing) {
             ShowError(Install, std::string("Fenwarr Driver Package: ") + Kind.pProgram +
                                    " could not be started: the drivers did not arrive");

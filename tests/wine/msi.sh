@@ -302,6 +302,7 @@ grep -q 'CopyFile failed' "$FW_DIR/trace.norm" || fw_fail "failed: the record ho
 # its script from the end, so RollbackSetup runs before InstallFiles is undone (msi-check holds that order).
 # Here the action can only say so, and no uninstall run is recorded.
 assert_logged failed 'FenwarrUninstall.exe is gone: the installed files were removed before this rollback action'
+assert_event failed warn 'FenwarrUninstall.exe is gone: the installed files were removed'
 if arp_entries >/dev/null; then fw_fail "Apps & Features: a failed install is listed"; fi
 fw_assert_file_absent "$root\\FenwarrSetup.exe"
 fw_assert_file_absent "$root\\FenwarrUninstall.exe"
