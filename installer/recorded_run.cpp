@@ -253,10 +253,10 @@ UINT RecordedRun(MSIHANDLE Install, RunKind Which) {
     if (!RunCaptured(Install, Which, &Program, pMonitor.get(), &Record, RecordPath, &Recorded, &RunMs,
                      &NotStarted)) {
         WriteRunEvent(UnrecordedEvent(EventIds[Which], Installing, NotStarted));
-        if (Installing) {
+        if (Installing && !Action.AllowPartial) {
             ShowError(Install, std::string("Fenwarr Driver Package: ") + Kind.pProgram +
                                    " could not be started: the drivers did not arrive");
-            Result = Action.AllowPartial ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
+            Result = ERROR_INSTALL_FAILURE;
         }
     } else if (!Recorded) {
         // Another monitor, or no record file: nothing tells whether the drivers arrived.
