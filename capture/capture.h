@@ -12,7 +12,7 @@
  * refuses a second job (a process already in a job before Windows 8, such as an installer's custom action)
  * it follows the tree by parent process id in Toolhelp snapshots instead, taken when an unknown process
  * sends and every quarter second, holding a handle of each process found. A string is recorded only when
- * its sender is in the tree; the others' strings are dropped unread and counted (CAPTURE_ALL_SENDERS
+ * its sender is in the tree; the others' strings are read, dropped and counted (CAPTURE_ALL_SENDERS
  * records every sender). The capture ends when the whole tree has ended: then it takes the strings still
  * in the buffers and stops after at most CAPTURE_DRAIN_LIMIT_MS, however chatty other processes are.
  *
@@ -23,8 +23,8 @@
  * to the string's arrival, then a TAB.
  *
  * Use:
- *     static Capture capture;                            (about 42 KB: static or on the heap, not a small
- * stack) int open = CaptureOpen(&capture, flags);           CAPTURE_OK, CAPTURE_HELD or CAPTURE_FAILED
+ *     static Capture capture;                       about 42 KB: static or on the heap, not on a small stack
+ *     int open = CaptureOpen(&capture, flags);      CAPTURE_OK, CAPTURE_HELD or CAPTURE_FAILED
  *     ... log capture.message when it is not empty ...
  *     int run = CaptureRun(&capture, NULL, commandLine, NULL, output, &exitCode);
  *     ... log run, capture.message, CaptureMethodText(capture.method), capture.written, capture.dropped,
@@ -54,8 +54,7 @@ enum {
                                      handles */
     CAPTURE_NO_JOB = 0x08,        /* follow the tree by process snapshots only, for a command that needs a job
                                      of its own on Windows 7 or older */
-    CAPTURE_NO_CHANNELS =
-        0x10, /* take no channels: CaptureRun only runs the command and waits for its tree */
+    CAPTURE_NO_CHANNELS = 0x10,   /* take no channels: CaptureRun runs the command and waits for its tree */
 };
 
 /* What CaptureOpen returns. */

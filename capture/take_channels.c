@@ -9,8 +9,12 @@ enum { DBWIN_SIZE = 4096 };
 enum { SET_OK, SET_HELD, SET_DENIED, SET_FAILED };
 
 enum { PLAIN = 0, GLOBAL = 1 };
-static const char* const g_prefix[2] = {"", "Global\\"};
 static const char* const g_label[2] = {"plain", "Global\\"};
+enum { BUFFER_READY, DATA_READY, BUFFER };
+static const char* const g_names[2][3] = {
+    {"DBWIN_BUFFER_READY", "DBWIN_DATA_READY", "DBWIN_BUFFER"},
+    {"Global\\DBWIN_BUFFER_READY", "Global\\DBWIN_DATA_READY", "Global\\DBWIN_BUFFER"},
+};
 
 static void CloseChannel(CaptureChannel* pChannel) {
     if (pChannel->pView)
@@ -39,8 +43,8 @@ static int SayHeld(Capture* pCapture, int set) {
     CaptureSay(pCapture, "another debug-output monitor holds the ", 0);
     CaptureSayMore(pCapture, g_label[set]);
     CaptureSayMore(pCapture, " names (");
-    CaptureSayMore(pCapture, g_prefix[set]);
-    CaptureSayMore(pCapture, "DBWIN_BUFFER_READY exists already)");
+    CaptureSayMore(pCapture, g_names[set][BUFFER_READY]);
+    CaptureSayMore(pCapture, " exists already)");
     return SET_HELD;
 }
 
@@ -65,37 +69,32 @@ static int SetFailure(Capture* pCapture, int set, DWORD error, const char* pWhat
  */
 static int TakeSet(Capture* pCapture, int set) {
     CaptureChannel* pChannel = &pCapture->channels[set];
-    char name[48];
+    const char* const* ppNames = g_names[set];
     DWORD error;
 
-    strcpy(name, g_prefix[set]);
-    strcat(name, "DBWIN_BUFFER_READY");
-    if (EventExists(name))
+    if (EventExists(ppNames[BUFFER_READY]))
         return SayHeld(pCapture, set);
-    pChannel->bufferReady = CreateEventA(NULL, FALSE, FALSE, name);
+    pChannel->bufferReady = CreateEventA(NULL, FALSE, FALSE, ppNames[BUFFER_READY]);
     if (!pChannel->bufferReady) {
         error = GetLastError();
-        if (error == ERROR_ACCESS_DENIED && EventExists(name))
+        if (error == ERROR_ACCESS_DENIED && EventExists(ppNames[BUFFER_READY]))
             return SayHeld(pCapture, set);
-        return SetFailure(pCapture, set, error, "cannot create the event", name);
+        return SetFailure(pCapture, set, error, "cannot create the event", ppNames[BUFFER_READY]);
     }
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseChannel(pChannel);
         return SayHeld(pCapture, set);
     }
-    strcpy(name, g_prefix[set]);
-    strcat(name, "DBWIN_DATA_READY");
-    pChannel->dataReady = CreateEventA(NULL, FALSE, FALSE, name);
+    pChannel->dataReady = CreateEventA(NULL, FALSE, FALSE, ppNames[DATA_READY]);
     if (!pChannel->dataReady)
-        return SetFailure(pCapture, set, GetLastError(), "cannot create the event", name);
-    strcpy(name, g_prefix[set]);
-    strcat(name, "DBWIN_BUFFER");
-    pChannel->mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, DBWIN_SIZE, name);
+        return SetFailure(pCapture, set, GetLastError(), "cannot create the event", ppNames[DATA_READY]);
+    pChannel->mapping =
+        CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, DBWIN_SIZE, ppNames[BUFFER]);
     if (!pChannel->mapping)
-        return SetFailure(pCapture, set, GetLastError(), "cannot create the file mapping", name);
+        return SetFailure(pCapture, set, GetLastError(), "cannot create the file mapping", ppNames[BUFFER]);
     pChannel->pView = (const volatile unsigned char*)MapViewOfFile(pChannel->mapping, FILE_MAP_READ, 0, 0, 0);
     if (!pChannel->pView)
-        return SetFailure(pCapture, set, GetLastError(), "cannot map", name);
+        return SetFailure(pCapture, set, GetLastError(), "cannot map", ppNames[BUFFER]);
     return SET_OK;
 }
 
