@@ -62,15 +62,6 @@ bool ReadRecord(HANDLE File, ReportState* pState) {
     return true;
 }
 
-// The report's "Overall: ..." line, for the message a failed install shows.
-std::string OverallLine(const std::string& Report) {
-    const size_t At = Report.rfind("Overall: ");
-    if (At == std::string::npos)
-        return std::string();
-    const size_t End = Report.find('\n', At);
-    return Report.substr(At, End == std::string::npos ? std::string::npos : End - At);
-}
-
 bool WriteAll(HANDLE File, const std::string& Text) {
     DWORD Written = 0;
     return WriteFile(File, Text.data(), static_cast<DWORD>(Text.size()), &Written, NULL) &&
@@ -200,13 +191,15 @@ UINT Conclude(MSIHANDLE Install, RunKind Which, const ActionData& Action, HANDLE
         WriteRunEvent(UnrecordedEvent(EventIds[Which], false, "the record of this run cannot be read"));
         return ERROR_SUCCESS;
     }
+    std::unique_ptr<RecordVerdict> pVerdict(new RecordVerdict());
     std::string Report;
-    const ReportStatus Status = WriteReport(*pState, pRecordPath, &Report);
+    const ReportStatus Status = WriteReport(*pState, pRecordPath, &Report, pVerdict.get());
     LogLines(Install, Report);
     LogLine(Install, std::string("record: ") + pRecordPath);
-    const std::string Overall = OverallLine(Report);
+    std::string Overall;
+    AppendOverallLine(*pState, *pVerdict, &Overall);
     if (Which != RunInstall) {
-        WriteRunEvent(RemovalEvent(Which == RunRollback, *pState, Overall, pRecordPath));
+        WriteRunEvent(RemovalEvent(Which == RunRollback, *pVerdict, Overall, pRecordPath));
         return ERROR_SUCCESS;
     }
     const InstallJudgement Judgement = JudgeInstall(*pState);

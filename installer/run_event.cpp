@@ -22,10 +22,8 @@ RunEvent InstallEvent(const InstallJudgement& Judgement, ReportStatus Status, co
     return {Type, EventInstallRun, WithRecord("FenwarrSetup.exe: " + Judgement.What, Overall, pRecord)};
 }
 
-RunEvent RemovalEvent(bool Rollback, const ReportState& State, const std::string& Overall,
+RunEvent RemovalEvent(bool Rollback, const RecordVerdict& Verdict, const std::string& Overall,
                       const char* pRecord) {
-    RecordVerdict Verdict;
-    FillVerdict(State, &Verdict);
     RunEventType Type = EventError;
     for (const RunVerdict& Run : Verdict.Runs) {
         if (Run.Uninstall && !Run.CompanionAlone) {

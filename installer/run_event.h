@@ -27,7 +27,7 @@ RunEvent InstallEvent(const InstallJudgement& Judgement, ReportStatus Status, co
                       const char* pRecord);
 // A removal or a rollback, by the verdict on its run: an error when the package did not leave the store
 // (or no run is in the record), a warning when something around it failed, else information.
-RunEvent RemovalEvent(bool Rollback, const ReportState& State, const std::string& Overall,
+RunEvent RemovalEvent(bool Rollback, const RecordVerdict& Verdict, const std::string& Overall,
                       const char* pRecord);
 // A run that has no record: what the log said instead; an install that could not start is an error.
 RunEvent UnrecordedEvent(uint32_t Id, bool Failed, const std::string& Why);

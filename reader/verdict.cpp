@@ -1046,6 +1046,12 @@ void DebugViewLines(const ReportState& State, std::string* pOut) {
 } // namespace
 
 ReportStatus WriteReport(const ReportState& State, const char* pName, std::string* pOut) {
+    std::unique_ptr<RecordVerdict> pVerdict(new RecordVerdict());
+    return WriteReport(State, pName, pOut, pVerdict.get());
+}
+
+ReportStatus WriteReport(const ReportState& State, const char* pName, std::string* pOut,
+                         RecordVerdict* pVerdict) {
     pOut->append("fenwarr-report: ");
     AppendEscaped(pOut, pName);
     pOut->append("\nRecord: ");
@@ -1064,28 +1070,30 @@ ReportStatus WriteReport(const ReportState& State, const char* pName, std::strin
     if (State.Format == FormatDebugView)
         DebugViewLines(State, pOut);
 
-    std::unique_ptr<RecordVerdict> pVerdict(new RecordVerdict());
-    RecordRuns(State, pVerdict.get(), pOut);
-    const std::vector<RunVerdict>& Verdicts = pVerdict->Runs;
-    const size_t FailedRuns = pVerdict->FailedRuns;
+    RecordRuns(State, pVerdict, pOut);
     pOut->append("\n");
     RecordLines(State, pOut);
+    AppendOverallLine(State, *pVerdict, pOut);
+    pOut->append("\n");
+    return pVerdict->Status;
+}
 
+void AppendOverallLine(const ReportState& State, const RecordVerdict& Verdict, std::string* pOut) {
     if (State.Runs.empty()) {
         pOut->append("Overall: NO RUN: the record holds no run of FenwarrSetup.exe, FenwarrUninstall.exe or "
-                     "Fenwarr64.exe\n");
-    } else if (FailedRuns == 0) {
+                     "Fenwarr64.exe");
+    } else if (Verdict.FailedRuns == 0) {
         pOut->append("Overall: OK: ");
         AppendCount(pOut, State.Runs.size(), "run", "runs");
-        pOut->append(", every step succeeded\n");
+        pOut->append(", every step succeeded");
     } else {
         // One line: each failed run with its first few problems.
         pOut->append("Overall: FAILED: ");
-        AppendNumber(pOut, FailedRuns);
+        AppendNumber(pOut, Verdict.FailedRuns);
         pOut->append(" of ");
         AppendCount(pOut, State.Runs.size(), "run", "runs");
-        for (size_t i = 0; i < Verdicts.size(); ++i) {
-            const std::vector<ProblemVerdict>& Problems = Verdicts[i].Problems;
+        for (size_t i = 0; i < Verdict.Runs.size(); ++i) {
+            const std::vector<ProblemVerdict>& Problems = Verdict.Runs[i].Problems;
             if (Problems.empty())
                 continue;
             pOut->append("; run ");
@@ -1099,9 +1107,7 @@ ReportStatus WriteReport(const ReportState& State, const char* pName, std::strin
                 pOut->append(" more");
             }
         }
-        pOut->append("\n");
     }
-    return pVerdict->Status;
 }
 
 void FillVerdict(const ReportState& State, RecordVerdict* pVerdict) {

@@ -100,6 +100,12 @@ const char* ResultName(RunResult Result);           // "ok", "clean", "warning",
 
 // Appends the report on a finished state to *pOut and returns the exit status.
 ReportStatus WriteReport(const ReportState& State, const char* pName, std::string* pOut);
+// The same, and the verdict it was written from goes to *pVerdict: for a caller that renders it too.
+ReportStatus WriteReport(const ReportState& State, const char* pName, std::string* pOut,
+                         RecordVerdict* pVerdict);
+
+// The report's one overall line ("Overall: ..."), without its line end.
+void AppendOverallLine(const ReportState& State, const RecordVerdict& Verdict, std::string* pOut);
 
 // The whole analysis of a file held in memory (tests, fuzzing, benchmarks).
 ReportStatus ReportBuffer(const char* pData, size_t Size, const char* pName, std::string* pOut);

@@ -9,19 +9,12 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 using namespace report_records;
 
 namespace {
 
 InstallJudgement JudgeFile(const std::string& Path) {
-    const std::string Bytes = ReadAll(Path);
-    std::unique_ptr<ReportState> pState(new ReportState());
-    InitReport(pState.get());
-    FeedReport(pState.get(), Bytes.data(), Bytes.size());
-    FinishReport(pState.get());
-    return JudgeInstall(*pState);
+    return JudgeInstall(*StateOf(ReadAll(Path)));
 }
 
 } // namespace

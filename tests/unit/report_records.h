@@ -51,12 +51,18 @@ inline Outcome ReportOf(const std::string& bytes, const char* pName = "record") 
     return out;
 }
 
-// The verdict on a record held in memory.
-inline RecordVerdict VerdictOf(const std::string& bytes) {
+// A record held in memory, read to its end.
+inline std::unique_ptr<ReportState> StateOf(const std::string& bytes) {
     std::unique_ptr<ReportState> state(new ReportState());
     InitReport(state.get());
     FeedReport(state.get(), bytes.data(), bytes.size());
     FinishReport(state.get());
+    return state;
+}
+
+// The verdict on a record held in memory.
+inline RecordVerdict VerdictOf(const std::string& bytes) {
+    const std::unique_ptr<ReportState> state = StateOf(bytes);
     RecordVerdict verdict;
     FillVerdict(*state, &verdict);
     return verdict;

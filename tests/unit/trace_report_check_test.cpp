@@ -132,11 +132,16 @@ ProgramRole CompanionRole(Road road) {
 // on its own whether the drivers arrived.
 void CheckEvent(Road road, const ReportState& state, ReportStatus status, const std::string& report) {
     const char* const RecordName = "C:\\Windows\\Logs\\Fenwarr\\FenwarrSetup-install-20261210-140307.log";
-    const size_t at = report.rfind("Overall: ");
-    const std::string overall = report.substr(at, report.find('\n', at) - at);
     const InstallJudgement judgement = JudgeInstall(state);
+    RecordVerdict verdict;
+    FillVerdict(state, &verdict);
+    // The action renders the overall line from the verdict: the report's own line, to the letter.
+    std::string overall;
+    AppendOverallLine(state, verdict, &overall);
+    const size_t at = report.rfind("Overall: ");
+    EXPECT_EQ(report.substr(at, report.find('\n', at) - at), overall);
     const size_t before = sim::M().calls.size();
-    WriteRunEvent(IsUninstall(road) ? RemovalEvent(false, state, overall, RecordName)
+    WriteRunEvent(IsUninstall(road) ? RemovalEvent(false, verdict, overall, RecordName)
                                     : InstallEvent(judgement, status, overall, RecordName));
     const std::vector<sim::Call> calls(sim::M().calls.begin() + static_cast<long>(before),
                                        sim::M().calls.end());
@@ -149,8 +154,6 @@ void CheckEvent(Road road, const ReportState& state, ReportStatus status, const 
     EXPECT_EQ(event[3], IsUninstall(road) ? "200" : "100");
     EXPECT_NE(event[8].find(overall), std::string::npos);
     EXPECT_NE(event[8].find(RecordName), std::string::npos);
-    RecordVerdict verdict;
-    FillVerdict(state, &verdict);
     const RunResult result = verdict.Runs.at(0).Result;
     std::string type = result == ResultFailed ? "1" : result == ResultWarning ? "2" : "4";
     if (!IsUninstall(road))
