@@ -5,6 +5,7 @@
 #include "installer/msi_text.h"
 #include "installer/record_header.h"
 #include "installer/record_names.h"
+#include "installer/run_event.h"
 #include "report_records.h"
 
 #include <gtest/gtest.h>
@@ -104,4 +105,60 @@ TEST(InstallerRecords, HeaderNamesMachineWindowsPackageAndTime) {
     EXPECT_TRUE(Contains(
         Header, "# computer: PC?1\n# windows: 6.1 build 7601; Service Pack 1\n# processor: ARM64\n"));
     EXPECT_TRUE(Contains(Header, "# started: 2026-01-02 03:04:05 -0530\n"));
+
+    // What the action writes, the reader reads: every fact, and none of the lines is a bad one.
+    const std::unique_ptr<ReportState> State = StateOf(Header + "12\t4000\t" + Tag + "\n");
+    const MachineFacts& Read = State->Machine;
+    EXPECT_EQ(State->BadLines, 0u);
+    EXPECT_TRUE(Read.Marked);
+    EXPECT_EQ(Read.Computer, "PC?1");
+    EXPECT_EQ(Read.Windows, "6.1 build 7601; Service Pack 1");
+    EXPECT_EQ(Read.Processor, "ARM64");
+    EXPECT_EQ(Read.Package, "1.0.0");
+    EXPECT_EQ(Read.Program, "FenwarrUninstall.exe");
+    EXPECT_EQ(Read.Action, "rollback");
+    EXPECT_EQ(Read.Started, "2026-01-02 03:04:05 -0530");
+}
+
+// One event per run: its ID by the run, its type by the verdict, the record named in its text.
+TEST(InstallerEvents, IdTypeAndTextFollowTheRun) {
+    const char* const Record = "C:\\Windows\\Logs\\Fenwarr\\x.log";
+    const InstallJudgement Arrived = {InstallArrived, "the drivers arrived"};
+    const InstallJudgement Missing = {InstallNotArrived, "the drivers did not arrive"};
+    RecordVerdict Removal;
+    Removal.Runs.resize(1);
+    Removal.Runs[0].Uninstall = true;
+    Removal.Runs[0].CompanionAlone = false;
+    struct Case {
+        RunEvent Event;
+        RunEventType Type;
+        uint32_t Id;
+        const char* pText;
+    } Cases[] = {
+        {InstallEvent(Arrived, ReportAllSucceeded, "Overall: OK", Record), EventInformation, 100,
+         "FenwarrSetup.exe: the drivers arrived. Overall: OK. Record: C:\\Windows\\Logs\\Fenwarr\\x.log"},
+        {InstallEvent(Arrived, ReportStepFailed, "Overall: FAILED", Record), EventWarning, 100,
+         "arrived. Overall"},
+        {InstallEvent(Missing, ReportStepFailed, "Overall: FAILED", Record), EventError, 100,
+         "did not arrive"},
+        {RemovalEvent(true, RecordVerdict(), "Overall: NO RUN", Record), EventError, 300,
+         "FenwarrUninstall.exe. "},
+        {UnrecordedEvent(EventRemovalRun, false, "not recorded"), EventWarning, 200,
+         "not recorded. No record"},
+        {UnrecordedEvent(EventInstallRun, true, "could not be started"), EventError, 100,
+         "started. No record"},
+    };
+    for (RunResult Result : {ResultOk, ResultClean, ResultWarning, ResultFailed}) {
+        Removal.Runs[0].Result = Result;
+        const RunEvent Event = RemovalEvent(false, Removal, "Overall: x", Record);
+        EXPECT_EQ(Event.Id, 200u);
+        EXPECT_EQ(Event.Type, Result == ResultFailed    ? EventError
+                              : Result == ResultWarning ? EventWarning
+                                                        : EventInformation);
+    }
+    for (const Case& C : Cases) {
+        EXPECT_EQ(C.Event.Type, C.Type) << C.Event.Text;
+        EXPECT_EQ(C.Event.Id, C.Id) << C.Event.Text;
+        EXPECT_TRUE(Contains(C.Event.Text, C.pText)) << C.Event.Text;
+    }
 }
