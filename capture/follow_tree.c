@@ -1,6 +1,7 @@
 /* Following the command's process tree: a job object with a completion port where the system lets the
    command join one, otherwise parent process ids in Toolhelp snapshots. */
 #include "capture/capture_internal.h"
+#include "capture/job_list.h"
 
 #include <stddef.h>
 #include <string.h>
@@ -124,15 +125,74 @@ static int JobHolds(const Capture* pCapture, DWORD pid) {
     return 0;
 }
 
+static int MembersEnded(const Capture* pCapture) {
+    int i;
+    for (i = 0; i < pCapture->memberCount; i++)
+        if (pCapture->members[i].process &&
+            WaitForSingleObject(pCapture->members[i].process, 0) == WAIT_TIMEOUT)
+            return 0;
+    return 1;
+}
+
+typedef BOOL(WINAPI* IsProcessInJobFn)(HANDLE, HANDLE, BOOL*);
+
+/* Whether PID is a process of the job that still runs. A member's own handle answers for it; another pid is
+   opened, and counts only while it runs inside the job (Windows XP on can say so): a pid the job lists for a
+   process gone since may already name someone else. One that runs in the job becomes a member. */
+static int ListedAlive(void* pContext, uint32_t pid) {
+    Capture* pCapture = (Capture*)pContext;
+    IsProcessInJobFn pInJob =
+        (IsProcessInJobFn)(void (*)(void))GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsProcessInJob");
+    int member = FindMember(pCapture, pid);
+    HANDLE process;
+    BOOL inJob = TRUE;
+
+    if (member >= 0)
+        return !pCapture->members[member].process ||
+               WaitForSingleObject(pCapture->members[member].process, 0) == WAIT_TIMEOUT;
+    process = OpenMember(pid);
+    if (!process)
+        return 0;
+    if (WaitForSingleObject(process, 0) != WAIT_TIMEOUT ||
+        (pInJob && pInJob(process, pCapture->job, &inJob) && !inJob)) {
+        CloseHandle(process);
+        return 0;
+    }
+    AddMember(pCapture, pid, process);
+    return 1;
+}
+
+/* The job's list, once the command has ended: wineserver keeps counting a process that never ran, so neither
+   its count nor its port ever says the job is empty, while its list leaves such a process out. */
+static int JobListEnded(Capture* pCapture) {
+    ULONG_PTR ids[CAPTURE_TREE_MAX + 2];
+    const JOBOBJECT_BASIC_PROCESS_ID_LIST* pList = (const JOBOBJECT_BASIC_PROCESS_ID_LIST*)ids;
+    enum { ID_OFFSET = offsetof(JOBOBJECT_BASIC_PROCESS_ID_LIST, ProcessIdList) / sizeof(ULONG_PTR) };
+
+    memset(ids, 0, sizeof(ids));
+    if (!QueryInformationJobObject(pCapture->job, JobObjectBasicProcessIdList, ids, sizeof(ids), NULL))
+        return 0;
+    return MembersEnded(pCapture) &&
+           CaptureJobListEnded((const uintptr_t*)ids + ID_OFFSET, pList->NumberOfProcessIdsInList,
+                               pList->NumberOfAssignedProcesses, CAPTURE_TREE_MAX + 2 - ID_OFFSET,
+                               ListedAlive, pCapture);
+}
+
 static int JobEnded(Capture* pCapture) {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting;
 
     DrainPort(pCapture);
     if (pCapture->jobEmpty)
         return 1;
-    return QueryInformationJobObject(pCapture->job, JobObjectBasicAccountingInformation, &accounting,
-                                     sizeof(accounting), NULL) &&
-           accounting.ActiveProcesses == 0;
+    if (!QueryInformationJobObject(pCapture->job, JobObjectBasicAccountingInformation, &accounting,
+                                   sizeof(accounting), NULL))
+        accounting.ActiveProcesses = 1;
+    if (accounting.ActiveProcesses == 0)
+        return 1;
+    if (!pCapture->rootEnded || !JobListEnded(pCapture))
+        return 0;
+    pCapture->jobStaleCount = accounting.ActiveProcesses;
+    return 1;
 }
 
 /* Adds PID, a child of member PARENT by the snapshot, when it started after that parent: a parent id names
@@ -177,15 +237,6 @@ static void Sweep(Capture* pCapture) {
     CloseHandle(snapshot);
 }
 
-static int MembersEnded(const Capture* pCapture) {
-    int i;
-    for (i = 0; i < pCapture->memberCount; i++)
-        if (pCapture->members[i].process &&
-            WaitForSingleObject(pCapture->members[i].process, 0) == WAIT_TIMEOUT)
-            return 0;
-    return 1;
-}
-
 /* The tree has ended when every member has, and a fresh snapshot finds no live child of theirs. */
 static int SnapshotsEnded(Capture* pCapture, DWORD now) {
     if (now - pCapture->lastSweep >= SWEEP_MS)
@@ -200,6 +251,7 @@ void CaptureTreeStart(Capture* pCapture, HANDLE root, DWORD pid) {
     pCapture->memberCount = 0;
     memset(pCapture->strangerPid, 0, sizeof(pCapture->strangerPid));
     pCapture->jobEmpty = 0;
+    pCapture->jobStaleCount = 0;
     pCapture->rootEnded = 0;
     pCapture->treeCut = 0;
     pCapture->jobError = 0;
@@ -219,7 +271,10 @@ int CaptureTreePoll(Capture* pCapture, DWORD now) {
         pCapture->rootEnd = now;
     }
     if (pCapture->method == CAPTURE_TREE_JOB ? JobEnded(pCapture) : SnapshotsEnded(pCapture, now)) {
-        pCapture->rootEnded = 1; /* it may have ended since it was looked at */
+        if (!pCapture->rootEnded) { /* it may have ended since it was looked at */
+            pCapture->rootEnded = 1;
+            pCapture->rootEnd = now;
+        }
         return 1;
     }
     if (pCapture->rootEnded && pCapture->descendantWaitMs != INFINITE &&

@@ -128,6 +128,7 @@ static int Record(Capture* pCapture) {
         }
     }
     pCapture->drainMs = GetTickCount() - endTick;
+    pCapture->afterCommandMs = GetTickCount() - pCapture->rootEnd;
     return CAPTURE_RUN_DONE;
 }
 
@@ -142,8 +143,10 @@ int CaptureRun(Capture* pCapture, const wchar_t* pApplication, wchar_t* pCommand
     pCapture->method = CAPTURE_TREE_NONE;
     pCapture->jobError = 0;
     pCapture->treeCut = 0;
+    pCapture->jobStaleCount = 0;
     pCapture->written = pCapture->dropped = 0;
     pCapture->drainMs = 0;
+    pCapture->afterCommandMs = 0;
     pCapture->output = output ? output : INVALID_HANDLE_VALUE;
     pCapture->outUsed = 0;
     pCapture->outFailed = 0;

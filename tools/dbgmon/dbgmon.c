@@ -176,13 +176,20 @@ static void PrintSummary(const Capture* pCapture) {
                    NULL, pCapture->jobError);
     if (pCapture->treeCut)
         fputs("dbgmon: the command's processes were still running when the capture ended\n", stderr);
+    if (pCapture->jobStaleCount)
+        fprintf(stderr,
+                "dbgmon: the job object still counted %lu processes when it listed none running; the tree "
+                "ended\n",
+                (unsigned long)pCapture->jobStaleCount);
     fprintf(stderr, "dbgmon: %lu strings recorded", pCapture->written);
     if (pCapture->flags & CAPTURE_ALL_SENDERS)
         fputs(" from every sender", stderr);
     else
         fprintf(stderr, ", %lu from other processes left out", pCapture->dropped);
-    fprintf(stderr, "; processes followed by %s; ended %lu ms after the last of them\n",
-            CaptureMethodText(pCapture->method), (unsigned long)pCapture->drainMs);
+    fprintf(stderr,
+            "; processes followed by %s; ended %lu ms after the last of them, %lu ms after the command\n",
+            CaptureMethodText(pCapture->method), (unsigned long)pCapture->drainMs,
+            (unsigned long)pCapture->afterCommandMs);
 }
 
 /* Prints the capture's message, with its Windows error when it has one. */

@@ -101,10 +101,25 @@ cp "$odsburst_exe" "$work/odsburst.exe"
 cdrive="$WINEPREFIX/drive_c"
 cd "$work" || exit 2
 
+# Each run's limit: 60 s, and less near the test's deadline (FENWARR_WINE_DEADLINE, seconds since the
+# epoch, from the Wine test bed under ctest), so that a run that hangs fails under its own name.
+run_limit() {
+    local left=60
+    [ -z "${FENWARR_WINE_DEADLINE:-}" ] || left=$((FENWARR_WINE_DEADLINE - $(date +%s)))
+    [ "$left" -lt 60 ] || left=60
+    [ "$left" -ge 5 ] || left=5
+    echo "$left"
+}
+
 # Runs dbgmon from the work folder (C:\dbgmon test); stderr goes to $bed/err.txt; sets rc.
 mon() {
-    timeout --kill-after=5 60 wine 'C:\dbgmon test\dbgmon.exe' "$@" 2>"$bed/err.txt"
+    local limit
+    limit=$(run_limit)
+    timeout --kill-after=5 "$limit" wine 'C:\dbgmon test\dbgmon.exe' "$@" 2>"$bed/err.txt"
     rc=$?
+    if [ "$rc" = 124 ] || [ "$rc" = 137 ]; then
+        fail "dbgmon $*: the run did not end within $limit s"
+    fi
 }
 
 # The text of odsburst's standard sequence, escaped as dbgmon writes it: PID COUNT.
