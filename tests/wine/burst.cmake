@@ -11,5 +11,5 @@ add_test(NAME wine.dbgmon.burst
 set_tests_properties(wine.dbgmon.burst PROPERTIES
     LABELS wine
     FIXTURES_REQUIRED wine-masters
-    ENVIRONMENT "${FENWARR_WINE_ENV}"
-    TIMEOUT 300)
+    ENVIRONMENT "${FENWARR_WINE_ENV}")
+fenwarr_wine_limit(wine.dbgmon.burst ${FENWARR_WINE_SCENARIO_LIMIT})

@@ -34,8 +34,9 @@
 # the win32 road runs in a 64-bit prefix with the x86-64 road-test build of
 # the tool, and the scenarios that need WOW64 are skipped.
 #   FENWARR_WINE_KEEP=1  keep each test's folder (prefix, trace, logs) afterwards
-#   FENWARR_WINE_TIMEOUT seconds one monitored run may take (120; 480 under
-#                        user-mode emulation)
+#   FENWARR_WINE_TIMEOUT seconds one monitored run may take at most (120; 480 under
+#                        user-mode emulation), and never more than what is left of
+#                        the test's own limit (FENWARR_WINE_TEST_LIMIT, under ctest: fw_run_limit)
 
 # --- Environment: identical for every wine/wineserver call ------------------
 # One absolute TMPDIR for all calls: Debian's wine keeps the server socket in
@@ -58,6 +59,28 @@ FW_WIN64_DIR=$(realpath -m "${FENWARR_WIN64_DIR:-$FW_SRC_DIR/build/win64}")
 # Under user-mode emulation the 32-bit setup API runs about ten times slower (5,000 nodes: 1.4 ms
 # each natively, 11 to 24 ms emulated).
 if [ -n "$FENWARR_WINE_I386_VIA" ]; then FW_TIMEOUT=${FENWARR_WINE_TIMEOUT:-480}; else FW_TIMEOUT=${FENWARR_WINE_TIMEOUT:-120}; fi
+# Under ctest, the test's own limit (its TIMEOUT, handed down as FENWARR_WINE_TEST_LIMIT by
+# tests/wine/CMakeLists.txt, where every limit is set) becomes a deadline, in seconds since the epoch,
+# 20 s before it, for the report and the teardown of a hung run; exported, so that a script the test
+# starts (tools/dbgmon/tests/burst.sh) keeps the same one. SECONDS counts from the test's start.
+if [ -n "${FENWARR_WINE_TEST_LIMIT:-}" ] && [ -z "${FENWARR_WINE_DEADLINE:-}" ]; then
+  FENWARR_WINE_DEADLINE=$(($(date +%s) - SECONDS + FENWARR_WINE_TEST_LIMIT - 20))
+  export FENWARR_WINE_DEADLINE
+fi
+
+# fw_run_limit: the seconds the next run may take: FW_TIMEOUT, or less before the deadline, so that a
+# run that hangs ends in time to fail under its own name, never as a bare ctest time-out.
+fw_run_limit() {
+  local left=$FW_TIMEOUT
+  [ -z "${FENWARR_WINE_DEADLINE:-}" ] || left=$((FENWARR_WINE_DEADLINE - $(date +%s)))
+  [ "$left" -lt "$FW_TIMEOUT" ] || left=$FW_TIMEOUT
+  [ "$left" -ge 5 ] || left=5
+  echo "$left"
+}
+
+# fw_timed_out RC: true for the exit status of a run that timeout(1) ended (124, or 137 when it had to
+# kill); a program's own status can be any other (taskkill's 128, a wine program's code & 0xFF).
+fw_timed_out() { [ "$1" = 124 ] || [ "$1" = 137 ]; }
 
 unset DISPLAY WAYLAND_DISPLAY WINEPREFIX WINEARCH WINESERVER WINELOADER
 export WINEDEBUG=-all
@@ -91,7 +114,14 @@ fw_fail() {
 }
 
 # wine / wineserver / reg on the current prefix, stdout+stderr to the test log.
-fw_wine() { WINEPREFIX="$FW_PREFIX" fw_wine_exec "$@"; }
+# Each within fw_run_limit: one that hangs fails under its own command line.
+fw_wine() {
+  local limit rc=0
+  limit=$(fw_run_limit)
+  WINEPREFIX="$FW_PREFIX" timeout --kill-after=10 "$limit" "${FW_WINE_CMD[@]}" "$@" || rc=$?
+  fw_timed_out "$rc" && fw_fail "wine $*: the run did not end within $limit s"
+  return "$rc"
+}
 fw_wineserver() { WINEPREFIX="$FW_PREFIX" wineserver "$@"; }
 
 fw_require_wine() {
@@ -195,8 +225,15 @@ fw_master_build() {
   rm -rf "$m"
   mkdir -p "$m"
   # Headless (no DISPLAY): wineboot opens no window and needs no Xvfb.
-  WINEPREFIX="$m" WINEARCH="$arch" fw_wine_exec wineboot --init >"$FW_BED/master-$arch.log" 2>&1 ||
-    { cat "$FW_BED/master-$arch.log" >&2; fw_fatal "wineboot failed for $arch"; }
+  local limit rc=0
+  limit=$(fw_run_limit)
+  WINEPREFIX="$m" WINEARCH="$arch" timeout --kill-after=10 "$limit" "${FW_WINE_CMD[@]}" wineboot --init \
+    >"$FW_BED/master-$arch.log" 2>&1 || rc=$?
+  if fw_timed_out "$rc"; then
+    fw_stop_server "$m"
+    fw_fatal "master $arch: the run did not end within $limit s: wineboot --init"
+  fi
+  [ "$rc" = 0 ] || { cat "$FW_BED/master-$arch.log" >&2; fw_fatal "wineboot failed for $arch"; }
   # A crash must not hang in winedbg: AeDebug Debugger=false, in both registry
   # views of a 64-bit prefix (a crashing 32-bit process reads Wow6432Node).
   local reg="$m/drive_c/fenwarr-master.reg"
@@ -610,6 +647,7 @@ fw_reg_import() {
 # fw_run [ARGS...]: imports the pending registry, runs the tool under dbgmon
 # with C:\ as the current directory, and leaves:
 #   FW_EXIT             the exit code as wine reports it (code & 0xFF, 124 = timeout)
+# A run that does not end within fw_run_limit fails, named by FW_STEP (default: its command line).
 #   $FW_DIR/trace.raw   dbgmon's records (C:\fenwarr-test\trace.txt)
 #   $FW_DIR/trace.norm  the same with the pid column renamed P1, P2, ... in
 #                       order of first appearance, \xNN in lower case
@@ -618,15 +656,16 @@ fw_run() {
   [ -n "$FW_TOOL_WIN" ] || fw_fatal "fw_run before fw_install_tool"
   fw_reg_import
   rm -f "$FW_PREFIX/drive_c/fenwarr-test/trace.txt"
-  local rc=0
+  local rc=0 limit
+  limit=$(fw_run_limit)
   (cd "$FW_PREFIX/drive_c" &&
-    WINEPREFIX="$FW_PREFIX" timeout --kill-after=10 "$FW_TIMEOUT" \
+    WINEPREFIX="$FW_PREFIX" timeout --kill-after=10 "$limit" \
       "${FW_WINE_CMD[@]}" 'C:\fenwarr-test\dbgmon.exe' "${FW_DBGMON_OPTS[@]}" --out 'C:\fenwarr-test\trace.txt' "$FW_TOOL_WIN" "$@" \
       >"$FW_DIR/stdout.txt" 2>>"$FW_DIR/stderr.txt") || rc=$?
   FW_EXIT=$rc
-  if [ "$rc" -ge 124 ] && [ "$rc" -le 137 ] && [ "$rc" != 125 ]; then
+  if fw_timed_out "$rc"; then
     fw_wineserver -k >/dev/null 2>&1 || true
-    fw_fail "the run did not end within ${FW_TIMEOUT}s (timeout status $rc)"
+    fw_fail "${FW_STEP:-dbgmon $FW_TOOL_WIN $*}: the run did not end within $limit s (timeout status $rc)"
   fi
   case $rc in
     250) fw_fail "dbgmon: usage error" ;;

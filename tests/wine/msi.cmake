@@ -6,8 +6,7 @@ set(FENWARR_MSI_DIR ${CMAKE_BINARY_DIR}/release)
 add_test(NAME wine-msi COMMAND ${FENWARR_BASH} ${CMAKE_CURRENT_SOURCE_DIR}/msi-build.sh ${FENWARR_MSI_DIR})
 set_tests_properties(wine-msi PROPERTIES
     LABELS "wine;release"
-    FIXTURES_SETUP wine-msi
-    TIMEOUT 120)
+    FIXTURES_SETUP wine-msi)
 
 foreach(arch win32 win64)
   fenwarr_wine_test(wine.msi.${arch} msi.sh ${arch})

@@ -75,30 +75,50 @@ half=$(fw_package_dir_win)
 src=$(fw_package_src)
 if [ "$arch" = win64 ]; then other="$root\\fenwarr\\Win32"; else other="$root\\fenwarr\\Win64"; fi
 
-# msiexec [--exit N] ARGS...: one msiexec run under dbgmon --all (fw_run starts FW_TOOL_WIN with ARGS):
-# the custom actions run in processes of their own, not in msiexec's tree. Its exit code must be N (0).
+# msiexec STEP [--exit N] ARGS...: one msiexec run under dbgmon --all (fw_run starts FW_TOOL_WIN with ARGS):
+# the custom actions run in processes of their own, not in msiexec's tree. Its exit code must be N (0), and
+# dbgmon must end within a few seconds of msiexec itself, as its summary line says: a job object that never
+# says its last process has gone must not hold the monitor.
 msiexec() {
-  local want=0
+  local want=0 before after
+  FW_STEP=$1
+  shift
   if [ "$1" = --exit ]; then want=$2; shift 2; fi
   FW_TOOL_WIN=msiexec.exe FW_DBGMON_OPTS=(--all)
+  before=$(cat "$FW_DIR/stderr.txt" 2>/dev/null | wc -l)
   fw_run "$@"
   fw_assert_exit "$want"
+  after=$(tail -n +"$((before + 1))" "$FW_DIR/stderr.txt" | tr -d '\r' |
+    sed -n 's/^dbgmon: .*, \([0-9]*\) ms after the command$/\1/p' | tail -n 1)
+  if [ -z "$after" ] || [ "$after" -gt "$MONITOR_END_MS" ]; then
+    fw_fail "$FW_STEP: dbgmon did not end within $MONITOR_END_MS ms of msiexec (${after:-no summary line})"
+  fi
+  fw_log "$FW_STEP: dbgmon ended ${after:-?} ms after msiexec"
+  FW_STEP=''
 }
+# The monitor's end after its command: its drain takes 1 s at most.
+MONITOR_END_MS=3000
 
 # msiexec_logged STEP [--exit N] ARGS...: one msiexec run as a deployment tool starts it, no monitor, with
 # a verbose log kept as FW_DIR/STEP.log; its exit code must be N (0). Records newer than FW_DIR/mark are
 # this run's.
 msiexec_logged() {
-  local step=$1 want=0 rc=0 log
+  local step=$1 want=0 rc=0 log limit
   shift
   if [ "$1" = --exit ]; then want=$2; shift 2; fi
   touch "$FW_DIR/mark"
   sleep 1 # the records' times are whole seconds
   # Wine keeps no event log: ReportEventW writes the event's strings to its eventlog channel instead.
-  (cd "$FW_PREFIX/drive_c" && WINEPREFIX="$FW_PREFIX" WINEDEBUG=-all,+eventlog timeout --kill-after=10 "$FW_TIMEOUT" \
+  limit=$(fw_run_limit)
+  (cd "$FW_PREFIX/drive_c" && WINEPREFIX="$FW_PREFIX" WINEDEBUG=-all,+eventlog timeout --kill-after=10 "$limit" \
     "${FW_WINE_CMD[@]}" msiexec.exe "$@" /l*v "C:\\fenwarr-test\\$step.log" >>"$FW_DIR/stdout.txt" 2>"$FW_DIR/$step.events") ||
     rc=$?
-  [ "$rc" = "$want" ] || fw_fail "$step: msiexec exited with $rc, not $want"
+  if fw_timed_out "$rc"; then
+    fw_wineserver -k >/dev/null 2>&1 || true
+    fw_fail "$step: the run did not end within $limit s: msiexec $*"
+  elif [ "$rc" != "$want" ]; then
+    fw_fail "$step: msiexec exited with $rc, not $want"
+  fi
   log="$FW_PREFIX/drive_c/fenwarr-test/$step.log"
   if [ ! -f "$log" ]; then fw_fail "$step: no MSI log"; : >"$FW_DIR/$step.log"; return 0; fi
   if [ "$(head -c 2 "$log" | od -An -tx1 | tr -d ' ')" = fffe ]; then iconv -f UTF-16LE -t UTF-8 "$log"; else cat "$log"; fi |
@@ -334,20 +354,20 @@ assert_listed "$version"
 
 # --- The same version again -----------------------------------------------------
 
-msiexec /i "$msi_win" /qn
+msiexec again /i "$msi_win" /qn
 assert_nothing_ran "a second install of the same MSI"
 assert_installed
 assert_listed "$version"
 # Every build of a version has the same product code: Wine's msiexec sees the product installed and
 # runs nothing (Windows refuses such a package with 1638, another version of this product is installed).
-msiexec /i "$msi_rebuilt_win" /qn
+msiexec again-rebuilt /i "$msi_rebuilt_win" /qn
 assert_nothing_ran "installing the same version built once more"
 assert_installed
 assert_listed "$version"
 
 # --- A newer version, then the older one again --------------------------------------
 
-msiexec /i "$msi_next_win" /qn /l*v 'C:\fenwarr-test\upgrade.log'
+msiexec upgrade /i "$msi_next_win" /qn /l*v 'C:\fenwarr-test\upgrade.log'
 grep -aqF 'Fenwarr: this run cannot be recorded: ' "$FW_PREFIX/drive_c/fenwarr-test/upgrade.log" ||
   fw_fail "upgrade: the MSI log does not say that the runs could not be recorded"
 assert_uninstall_first
@@ -359,7 +379,7 @@ assert_installed
 assert_listed "$version_next"
 
 # Windows Installer's ERROR_INSTALL_FAILURE, 1603: wine gives its low byte.
-msiexec --exit $((1603 & 0xFF)) /i "$msi_win" /qn
+msiexec downgrade --exit $((1603 & 0xFF)) /i "$msi_win" /qn
 assert_nothing_ran "installing the older version over the newer one"
 assert_installed
 assert_listed "$version_next"
