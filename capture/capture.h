@@ -7,17 +7,18 @@
  * outside session 0, under the "Global\" names too, which are the plain names of session 0, where services
  * and an installer's deferred custom actions run. In session 0 the plain names are the Global\ ones.
  *
- * The tree. CaptureRun starts the command suspended, puts it in a job object whose completion port names
- * each descendant as it starts and says when the last one has ended, then lets it run. Where the system
- * refuses a second job (a process already in a job before Windows 8, such as an installer's custom action)
- * it follows the tree by parent process id in Toolhelp snapshots instead, taken when an unknown process
- * sends and every quarter second, holding a handle of each process found. A string is recorded only when
- * its sender is in the tree; the others' strings are read, dropped and counted (CAPTURE_ALL_SENDERS
- * records every sender). The job has ended when its port or its count says so, or, once the command itself
- * has ended, when no process it lists still runs (a job that lost count of a process that never ran would
- * otherwise hold the capture for good). The capture ends when the whole tree has ended: then it takes the
- * strings still in the buffers and stops after at most CAPTURE_DRAIN_LIMIT_MS, however chatty other processes
- * are.
+ * The tree. CaptureRun first asks for the desktop's window, so that under Wine the desktop's own process,
+ * which lives as long as the Wine server, is started outside the tree. It starts the command suspended, puts
+ * it in a job object whose completion port names each descendant as it starts and says when the last one has
+ * ended, then lets it run. Where the system refuses a second job (a process already in a job before Windows
+ * 8, such as an installer's custom action) it follows the tree by parent process id in Toolhelp snapshots
+ * instead, taken when an unknown process sends and every quarter second, holding a handle of each process
+ * found. A string is recorded only when its sender is in the tree; the others' strings are read, dropped and
+ * counted (CAPTURE_ALL_SENDERS records every sender). The job has ended when its port or its count says so,
+ * or, once the command itself has ended, when no process it lists still runs (a port's messages are not
+ * promised, and a job that lost count of a process would otherwise hold the capture for good). The capture
+ * ends when the whole tree has ended: then it takes the strings still in the buffers and stops after at most
+ * CAPTURE_DRAIN_LIMIT_MS, however chatty other processes are.
  *
  * Records, one line each, ended by a single LF:
  *     <sender pid in decimal> TAB <escaped string>
@@ -127,8 +128,8 @@ typedef struct Capture {
     CaptureTreeMethod method;
     DWORD jobError;        /* why the job object could not be used, 0 when it was used or not tried */
     int treeCut;           /* the tree was still running when descendantWaitMs ran out */
-    DWORD jobStaleCount;   /* the processes the job still counted when its list showed none running (an
-                              emulation's job that lost count), 0 when its count or its port said so */
+    DWORD jobStaleCount;   /* the processes the job still counted when its list showed none running, 0
+                              when its count or its port said it was empty */
     unsigned long written; /* records written */
     unsigned long dropped; /* strings from outside the tree, not written */
     DWORD drainMs;         /* milliseconds from the tree's end to the capture's end */

@@ -162,8 +162,9 @@ static int ListedAlive(void* pContext, uint32_t pid) {
     return 1;
 }
 
-/* The job's list, once the command has ended: wineserver keeps counting a process that never ran, so neither
-   its count nor its port ever says the job is empty, while its list leaves such a process out. */
+/* The job's list, once the command has ended: the port's messages are not promised, and a count that kept a
+   process it lost (wineserver counts a process from its creation and lists it only until it has ended) would
+   otherwise hold the capture for good. */
 static int JobListEnded(Capture* pCapture) {
     ULONG_PTR ids[CAPTURE_TREE_MAX + 2];
     const JOBOBJECT_BASIC_PROCESS_ID_LIST* pList = (const JOBOBJECT_BASIC_PROCESS_ID_LIST*)ids;

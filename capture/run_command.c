@@ -12,6 +12,21 @@ enum {
 /* What WaitForString returns besides a channel's index. */
 enum { STRING_QUIET = -1, STRING_ROOT_ENDED = -2, STRING_FAILED = -3 };
 
+typedef HWND(WINAPI* GetDesktopWindowFn)(void);
+
+/* Under Wine the first process that needs the desktop's window starts the desktop's own process
+   (explorer.exe /desktop), which lives as long as the Wine server does. Started by the command it would join
+   the job and never end, and the server would in turn wait for the capture. Asking for the window first
+   starts it here, outside the job; on Windows the desktop is there already. user32 is loaded, not imported:
+   the capture imports from kernel32 alone. */
+static void TouchDesktop(void) {
+    HMODULE user32 = LoadLibraryA("user32.dll");
+    GetDesktopWindowFn pGetDesktopWindow =
+        user32 ? (GetDesktopWindowFn)(void (*)(void))GetProcAddress(user32, "GetDesktopWindow") : NULL;
+    if (pGetDesktopWindow)
+        pGetDesktopWindow();
+}
+
 static int StartCommand(const Capture* pCapture, const wchar_t* pApplication, wchar_t* pCommandLine,
                         const wchar_t* pDirectory, PROCESS_INFORMATION* pInfo) {
     STARTUPINFOW startup;
@@ -152,6 +167,7 @@ int CaptureRun(Capture* pCapture, const wchar_t* pApplication, wchar_t* pCommand
     pCapture->outFailed = 0;
     pCapture->outError = 0;
 
+    TouchDesktop();
     if (!StartCommand(pCapture, pApplication, pCommandLine, pDirectory, &info)) {
         CaptureSay(pCapture, "cannot start the command", GetLastError());
         return CAPTURE_RUN_NOT_STARTED;

@@ -666,6 +666,7 @@ fw_run() {
   if fw_timed_out "$rc"; then
     fw_wineserver -k >/dev/null 2>&1 || true
     fw_fail "${FW_STEP:-dbgmon $FW_TOOL_WIN $*}: the run did not end within $limit s (timeout status $rc)"
+    fw_end # what follows a hung run says nothing more, and would outlast the test's limit
   fi
   case $rc in
     250) fw_fail "dbgmon: usage error" ;;

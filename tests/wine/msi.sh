@@ -16,8 +16,9 @@
 #             none of the stranger's strings; the capture ended within 2 s of the run; the log holds the
 #             report's lines and the verdict; the co-installers are in the system directory, the INFs
 #             staged; the product is listed in Apps & Features with its publisher.
-#   again     msiexec /i /qn of the same MSI, then of the same version built once more
-#             (FENWARR_MSI_REBUILT): nothing runs, nothing changes, one listing.
+#   again     msiexec /i /qn of the same MSI in a Wine server where no desktop's process runs yet, then
+#             of the same version built once more (FENWARR_MSI_REBUILT): nothing runs, nothing changes,
+#             one listing; dbgmon ends within 3 s of msiexec each time.
 #   upgrade   msiexec /i /qn of the next version (FENWARR_MSI_NEXT) under dbgmon --all: the custom actions
 #             say in the log that they cannot record (another monitor holds the buffer) and the install
 #             goes on; the older one is removed first, its uninstall run (dbgmon's record) with its package
@@ -116,6 +117,7 @@ msiexec_logged() {
   if fw_timed_out "$rc"; then
     fw_wineserver -k >/dev/null 2>&1 || true
     fw_fail "$step: the run did not end within $limit s: msiexec $*"
+    fw_end # what follows a hung run says nothing more, and would outlast the test's limit
   elif [ "$rc" != "$want" ]; then
     fw_fail "$step: msiexec exited with $rc, not $want"
   fi
@@ -354,6 +356,18 @@ assert_listed "$version"
 
 # --- The same version again -----------------------------------------------------
 
+# What held dbgmon for good in the emulated mode: a Wine server that is still running, started by a console
+# program (reg, in the checks above) and lingering, in which no process has needed the desktop's window yet.
+# The desktop's own process (explorer.exe /desktop) is then not running when msiexec, under the monitor,
+# opens its window: msiexec starts it inside the monitor's job, where it lives as long as the server, and the
+# server as long as the monitor. Whether the monitor came within the linger was a matter of timing; here it
+# is made sure of: a new server kept 5 s after its last process, started by a console program. The monitor
+# now asks for the desktop's window itself before it starts its command (capture/run_command.c).
+fw_wineserver -k >/dev/null 2>&1 || true
+fw_wineserver -w >/dev/null 2>&1 || true
+fw_wineserver -p5
+fw_wine cmd /c exit >/dev/null 2>&1 || true
+sleep 2 # the server's own start-up processes settle
 msiexec again /i "$msi_win" /qn
 assert_nothing_ran "a second install of the same MSI"
 assert_installed
