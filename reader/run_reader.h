@@ -4,9 +4,9 @@
 // whose hand-off it follows.
 #pragma once
 
-#include "reader/debugview_line.h"
-#include "reader/record.h"
-#include "reader/record_header.h"
+#include "reader/record/debugview_line.h"
+#include "reader/record/record.h"
+#include "reader/record/record_header.h"
 #include "reader/tool_messages.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // fenwarr-report: the golden records, the record parser, the message tables, and what bad input gives.
 #include "reader/error_meanings.h"
-#include "reader/record.h"
-#include "reader/record_header.h"
+#include "reader/record/record.h"
+#include "reader/record/record_header.h"
 #include "reader/tool_messages.h"
 #include "reader/verdict.h"
 

@@ -1,4 +1,4 @@
-#include "reader/record.h"
+#include "reader/record/record.h"
 
 #include <cstring>
 
