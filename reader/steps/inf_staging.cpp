@@ -1,0 +1,59 @@
+#include "reader/steps/inf_staging.h"
+
+#include "reader/steps/step_values.h"
+
+namespace {
+
+// The INF a message names: it becomes the current one with `Step`.
+bool NamedInf(InfStep* pStep, const MessageValue& Name, FileStep Step) {
+    const int Index = NameIndex(Name, InfNames, InfCount);
+    if (Index < 0)
+        return false;
+    pStep->CurrentInf = Index;
+    pStep->Infs[Index] = std::move(Step);
+    return true;
+}
+
+// "Malloc for pFullName failed!" names no INF: the INFs go in a fixed order, so it is the one after the
+// last seen.
+bool NextInfNoMemory(InfStep* pStep) {
+    if (pStep->CurrentInf + 1 >= InfCount)
+        return false;
+    ++pStep->CurrentInf;
+    pStep->Infs[pStep->CurrentInf] = FileStep{StepFailed, ReasonNoMemory, 0, std::string()};
+    return true;
+}
+
+bool InfOutcome(InfStep* pStep, const MessageMatch& Match) {
+    FileStep* pInf = pStep->CurrentInf >= 0 ? &pStep->Infs[pStep->CurrentInf] : nullptr;
+    uint32_t Number = 0;
+    if (pInf == nullptr || pInf->State != StepPending)
+        return false;
+    if (Match.Id == MsgInfStaged)
+        *pInf = FileStep{StepDone, ReasonNone, 0, ValueText(Match.Values[0])};
+    else if (ValueAsHex(Match.Values[0], &Number))
+        *pInf = FileStep{StepFailed, ReasonError, Number, std::string()};
+    else
+        *pInf = FileStep{StepFailed, ReasonUnknown, 0, std::string()};
+    return true;
+}
+
+} // namespace
+
+bool ApplyInfMessage(InfStep* pStep, const MessageMatch& Match) {
+    const MessageValue& V0 = Match.Values[0];
+    const MessageValue& V1 = Match.Values[1];
+    switch (Match.Id) {
+    case MsgFullName:
+        return NamedInf(pStep, V0, FileStep{StepPending, ReasonNone, 0, std::string()});
+    case MsgMallocFullName:
+        return NextInfNoMemory(pStep);
+    case MsgFullNameTooLong:
+        return NamedInf(pStep, V1, FileStep{StepFailed, ReasonTooLong, 0, JoinedPath(V0, V1)});
+    case MsgInfFailed:
+    case MsgInfStaged:
+        return InfOutcome(pStep, Match);
+    default:
+        return false;
+    }
+}
