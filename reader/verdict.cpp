@@ -1,6 +1,7 @@
 #include "reader/verdict.h"
 
 #include "reader/error_meanings.h"
+#include "reader/processors.h"
 #include "reader/report_text.h"
 
 #include <cerrno>
@@ -22,23 +23,39 @@ void AppendMore(std::string* pOut, size_t Total, size_t Shown) {
     pOut->append(" more\n");
 }
 
-// The prefix of a problem of the companion's ("" for the program that starts the run).
-std::string ProblemWho(const char* pWho) {
-    return *pWho ? "companion: " : "";
+// What stands before a line of the companion's ("" for the program that starts the run).
+const char* WhoPrefix(Speaker Who) {
+    return Who == SpeakerCompanion ? "Companion " : "";
 }
 
-// A problem of the run. `pWho` is "" for the program that starts the run, else the companion's, whose
-// problems say so first; `Count`, when not 0, stands before `Words`.
-ProblemVerdict* Problem(RunVerdict* pVerdict, const char* pWho, const char* pKey, VerdictSeverity Severity,
-                        const std::string& Words, size_t Count = 0) {
+// The prefix of a problem of the companion's ("" for the program that starts the run).
+std::string ProblemWho(Speaker Who) {
+    return Who == SpeakerCompanion ? "companion: " : "";
+}
+
+// A problem's words with its subject in place of "%s".
+std::string Worded(const char* pWords, const std::string& Subject) {
+    std::string Words = pWords;
+    const size_t At = Words.find("%s");
+    if (At != std::string::npos)
+        Words.replace(At, 2, Subject);
+    return Words;
+}
+
+// A problem of the run; a companion's problems say so first. `Count`, when not 0, stands before the words.
+ProblemVerdict* Problem(RunVerdict* pVerdict, Speaker Who, ProblemKind Kind, size_t Count = 0,
+                        const std::string& Subject = std::string()) {
+    const ProblemWords& Row = WordsOfProblem(Kind);
+    const std::string Words = Worded(Row.pWords, Subject);
     pVerdict->Problems.emplace_back();
     ProblemVerdict* pProblem = &pVerdict->Problems.back();
-    pProblem->Companion = *pWho != '\0';
-    pProblem->pKey = pKey;
-    pProblem->Severity = Severity;
+    pProblem->Companion = Who == SpeakerCompanion;
+    pProblem->Kind = Kind;
+    pProblem->pKey = Row.pKey;
+    pProblem->Severity = Row.Severity;
     pProblem->Count = Count;
-    pProblem->Label = ProblemWho(pWho) + Words;
-    pProblem->Text = Count == 0 ? pProblem->Label : ProblemWho(pWho) + std::to_string(Count) + " " + Words;
+    pProblem->Label = ProblemWho(Who) + Words;
+    pProblem->Text = Count == 0 ? pProblem->Label : ProblemWho(Who) + std::to_string(Count) + " " + Words;
     pProblem->HasError = false;
     pProblem->Error = 0;
     pProblem->ErrorHex = false;
@@ -51,9 +68,9 @@ void ProblemError(ProblemVerdict* pProblem, uint32_t Error, bool Hex) {
     pProblem->ErrorHex = Hex;
 }
 
-void AddStep(RunVerdict* pVerdict, const char* pWho, const char* pStep, const char* pSubject,
-             StepOutcome Outcome, bool HasError = false, uint32_t Error = 0) {
-    pVerdict->Steps.push_back(StepVerdict{*pWho != '\0', pStep, pSubject, Outcome, HasError, Error});
+void AddStep(RunVerdict* pVerdict, Speaker Who, RunStep Step, const char* pSubject, StepOutcome Outcome,
+             bool HasError = false, uint32_t Error = 0) {
+    pVerdict->Steps.push_back(StepVerdict{Who == SpeakerCompanion, Step, pSubject, Outcome, HasError, Error});
 }
 
 // What a step's problems made of it: done, or ended with a part undone.
@@ -84,45 +101,25 @@ const char* ProgramName(const ProcessState& P) {
     return pKind != nullptr ? pKind->pName : "?";
 }
 
-// A step the record does not reach. `pStep` names it for the verdict, `pStepName` for the step list.
-void Missing(RunVerdict* pVerdict, const char* pWho, std::string* pOut, const char* pStep,
-             const char* pStepName, const char* pSubject = "") {
+// A step the record does not reach.
+void Missing(RunVerdict* pVerdict, Speaker Who, std::string* pOut, RunStep Step, const char* pSubject = "") {
     pOut->append("not in the record (it ends before this step)\n");
-    AddStep(pVerdict, pWho, pStepName, pSubject, OutcomeNotReached);
+    AddStep(pVerdict, Who, Step, pSubject, OutcomeNotReached);
     if (!pVerdict->Incomplete) {
         // The words name the companion's step already.
-        Problem(pVerdict, "", "record-ends", SeverityFailure, std::string("the record ends before ") + pStep)
-            ->Companion = *pWho != '\0';
+        const std::string Words =
+            (Who == SpeakerCompanion ? "the companion's " : "the ") + std::string(StepWords(Step));
+        Problem(pVerdict, SpeakerStarter, ProblemRecordEnds, 0, Words)->Companion = Who == SpeakerCompanion;
     }
     pVerdict->Incomplete = true;
 }
 
-// A processor as IsWow64Process2 names it: "ARM64 (0xaa64)".
-std::string MachineName(uint32_t Machine) {
-    std::string Name;
-    switch (Machine) {
-    case 0xaa64:
-        Name = "ARM64";
-        break;
-    case 0x1c4:
-        Name = "ARM";
-        break;
-    case 0x200:
-        Name = "Itanium";
-        break;
-    default:
-        Name = "machine";
-        break;
-    }
-    Name.append(" (");
-    AppendHex(&Name, Machine);
-    Name.append(")");
-    return Name;
-}
-
 // The processor without a package half: a setup run's stop, an uninstall run's note.
-void MachineLine(const ProcessState& P, const char* pWho, std::string* pOut) {
-    pOut->append("  ").append(pWho).append(*pWho ? "machine: " : "Machine: ").append(MachineName(P.Machine));
+void MachineLine(const ProcessState& P, Speaker Who, std::string* pOut) {
+    pOut->append("  ")
+        .append(WhoPrefix(Who))
+        .append(Who == SpeakerCompanion ? "machine: " : "Machine: ")
+        .append(MachineName(P.Machine));
     pOut->append(": the package has halves for x86 and x64 only, and drivers must match the processor");
     pOut->append(IsUninstall(P) ? "; the uninstall goes on: what is ours is taken away on any machine\n"
                                 : "; nothing was changed, exit code 0\n");
@@ -164,20 +161,19 @@ void AppendFailReason(std::string* pOut, const FileStep& Step, bool Hex) {
     }
 }
 
-// The co-installer copies. `pWho` prefixes each line ("" or "Companion ").
-void CoInstallerLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
+// The co-installer copies, of the program that starts the run or of its companion.
+void CoInstallerLines(const ProcessState& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut) {
     for (int i = 0; i < CoInstallerCount; ++i) {
         const FileStep& Step = P.CoInstallers[i];
-        pOut->append("  ").append(pWho).append(*pWho ? "co-installer " : "Co-installer ");
+        pOut->append("  ")
+            .append(WhoPrefix(Who))
+            .append(Who == SpeakerCompanion ? "co-installer " : "Co-installer ");
         pOut->append(CoInstallerNames[i]).append(": ");
-        const std::string Name = std::string("co-installer ") + CoInstallerNames[i];
         if (Step.State == StepNotReached) {
-            Missing(pVerdict, pWho, pOut,
-                    *pWho ? "the companion's co-installer copy" : "the co-installer copy", "co-installer",
-                    CoInstallerNames[i]);
+            Missing(pVerdict, Who, pOut, RunStepCoInstaller, CoInstallerNames[i]);
             continue;
         }
-        AddStep(pVerdict, pWho, "co-installer", CoInstallerNames[i], FileStepOutcome(Step),
+        AddStep(pVerdict, Who, RunStepCoInstaller, CoInstallerNames[i], FileStepOutcome(Step),
                 Step.Reason == ReasonError, Step.Error);
         if (Step.State == StepDone) {
             pOut->append("copied\n");
@@ -186,12 +182,12 @@ void CoInstallerLines(const ProcessState& P, const char* pWho, RunVerdict* pVerd
             AppendFailReason(pOut, Step, false);
             pOut->append("\n");
             ProblemVerdict* pProblem =
-                Problem(pVerdict, pWho, "co-installer-not-copied", SeverityFailure, Name + " not copied");
+                Problem(pVerdict, Who, ProblemCoInstallerNotCopied, 0, CoInstallerNames[i]);
             if (Step.Reason == ReasonError)
                 ProblemError(pProblem, Step.Error, false);
         } else {
             pOut->append("no outcome recorded (the record ends during the copy)\n");
-            Problem(pVerdict, pWho, "co-installer-not-confirmed", SeverityFailure, Name + " not confirmed");
+            Problem(pVerdict, Who, ProblemCoInstallerNotConfirmed, 0, CoInstallerNames[i]);
         }
     }
 }
@@ -201,11 +197,11 @@ void InfLines(const ProcessState& P, RunVerdict* pVerdict, std::string* pOut) {
         const FileStep& Step = P.Infs[i];
         pOut->append("  INF ").append(InfNames[i]).append(": ");
         if (Step.State == StepNotReached) {
-            Missing(pVerdict, "", pOut, "the INF staging", "inf", InfNames[i]);
+            Missing(pVerdict, SpeakerStarter, pOut, RunStepInf, InfNames[i]);
             continue;
         }
-        AddStep(pVerdict, "", "inf", InfNames[i], FileStepOutcome(Step), Step.Reason == ReasonError,
-                Step.Error);
+        AddStep(pVerdict, SpeakerStarter, RunStepInf, InfNames[i], FileStepOutcome(Step),
+                Step.Reason == ReasonError, Step.Error);
         if (Step.State == StepDone) {
             pOut->append("staged as ");
             AppendEscaped(pOut, Step.Detail);
@@ -214,22 +210,20 @@ void InfLines(const ProcessState& P, RunVerdict* pVerdict, std::string* pOut) {
             pOut->append("FAILED: ");
             AppendFailReason(pOut, Step, true);
             pOut->append("\n");
-            ProblemVerdict* pProblem = Problem(pVerdict, "", "inf-not-staged", SeverityFailure,
-                                               std::string("INF ") + InfNames[i] + " not staged");
+            ProblemVerdict* pProblem = Problem(pVerdict, SpeakerStarter, ProblemInfNotStaged, 0, InfNames[i]);
             if (Step.Reason == ReasonError)
                 ProblemError(pProblem, Step.Error, true);
         } else {
             pOut->append("no outcome recorded (the record ends during the staging)\n");
-            Problem(pVerdict, "", "inf-not-confirmed", SeverityFailure,
-                    std::string("INF ") + InfNames[i] + " not confirmed");
+            Problem(pVerdict, SpeakerStarter, ProblemInfNotConfirmed, 0, InfNames[i]);
         }
     }
 }
 
 // "  Devices: " or "  Companion devices: ", and the like.
-void StepLabel(std::string* pOut, const char* pWho, const char* pStep) {
-    pOut->append("  ").append(pWho);
-    if (*pWho == '\0') {
+void StepLabel(std::string* pOut, Speaker Who, const char* pStep) {
+    pOut->append("  ").append(WhoPrefix(Who));
+    if (Who == SpeakerStarter) {
         pOut->push_back(static_cast<char>(pStep[0] - 'a' + 'A'));
         ++pStep;
     }
@@ -252,20 +246,20 @@ constexpr NodeOutcomeText NodeOutcomeTexts[NodeOutcomeCount] = {
 };
 
 // A step that stopped on an error before it had looked at everything: its line, and the run's problem.
-void CutShortLine(std::string* pOut, const char* pWho, const char* pStep, const char* pWhat, uint32_t Error,
-                  RunVerdict* pVerdict, const char* pKey, const char* pWords) {
-    StepLabel(pOut, pWho, pStep);
+void CutShortLine(std::string* pOut, Speaker Who, const char* pStep, const char* pWhat, uint32_t Error,
+                  RunVerdict* pVerdict, ProblemKind Kind) {
+    StepLabel(pOut, Who, pStep);
     pOut->append(pWhat);
     AppendError(pOut, Error, false);
     pOut->append("\n");
-    ProblemError(Problem(pVerdict, pWho, pKey, SeverityWarning, pWords), Error, false);
+    ProblemError(Problem(pVerdict, Who, Kind), Error, false);
 }
 
 // The nodes the walk could not read, and an end before the last node: a node of the handset among them
 // is neither removed nor reported.
-void WalkGapLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
+void WalkGapLines(const ProcessState& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut) {
     if (P.NodesPassedOver > 0) {
-        StepLabel(pOut, pWho, "devices passed over: ");
+        StepLabel(pOut, Who, "devices passed over: ");
         AppendNumber(pOut, P.NodesPassedOver);
         pOut->append(" node(s) whose hardware IDs could not be read (\"Device skipped\"); a node of the "
                      "handset among them stays\n");
@@ -279,15 +273,14 @@ void WalkGapLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict,
             LastError = Error;
         }
         AppendMore(pOut, P.NodesPassedOver, P.PassedOverErrors.size());
-        ProblemVerdict* pProblem = Problem(pVerdict, pWho, "nodes-passed-over", SeverityWarning,
-                                           "node(s) passed over unread", P.NodesPassedOver);
+        ProblemVerdict* pProblem = Problem(pVerdict, Who, ProblemNodesPassedOver, P.NodesPassedOver);
         if (!P.PassedOverErrors.empty())
             ProblemError(pProblem, P.PassedOverErrors[0], false);
     }
     if (P.WalkCut)
-        CutShortLine(pOut, pWho, "device walk: ",
+        CutShortLine(pOut, Who, "device walk: ",
                      "FAILED: it ended early, the nodes after it were not looked at: ", P.WalkCutError,
-                     pVerdict, "device-walk-ended-early", "device walk ended early");
+                     pVerdict, ProblemWalkEndedEarly);
 }
 
 // The error of the first node listed with `Outcome`, for the problem that counts them.
@@ -300,27 +293,25 @@ void FirstNodeError(const ProcessState& P, NodeOutcome Outcome, bool Hex, Proble
     }
 }
 
-void NodeProblems(const ProcessState& P, const char* pWho, RunVerdict* pVerdict) {
+void NodeProblems(const ProcessState& P, Speaker Who, RunVerdict* pVerdict) {
     if (P.NodeOutcomes[NodeUninstallFailed] > 0)
-        FirstNodeError(P, NodeUninstallFailed, true,
-                       Problem(pVerdict, pWho, "listed-nodes-not-removed", SeverityWarning,
-                               "listed node(s) not removed", P.NodeOutcomes[NodeUninstallFailed]));
+        FirstNodeError(
+            P, NodeUninstallFailed, true,
+            Problem(pVerdict, Who, ProblemListedNodesNotRemoved, P.NodeOutcomes[NodeUninstallFailed]));
     if (P.NodeOutcomes[NodeRemoveFailed] > 0)
-        Problem(pVerdict, pWho, "driverless-nodes-not-removed", SeverityWarning,
-                "driverless node(s) not removed", P.NodeOutcomes[NodeRemoveFailed]);
+        Problem(pVerdict, Who, ProblemDriverlessNodesNotRemoved, P.NodeOutcomes[NodeRemoveFailed]);
     if (P.NodeOutcomes[NodeDriverUnreadable] > 0)
-        FirstNodeError(P, NodeDriverUnreadable, false,
-                       Problem(pVerdict, pWho, "node-driver-unreadable", SeverityWarning,
-                               "node(s) whose driver could not be read",
-                               P.NodeOutcomes[NodeDriverUnreadable]));
+        FirstNodeError(
+            P, NodeDriverUnreadable, false,
+            Problem(pVerdict, Who, ProblemNodeDriverUnreadable, P.NodeOutcomes[NodeDriverUnreadable]));
     if (P.NodeOutcomes[NodePending] > 0)
-        Problem(pVerdict, pWho, "node-without-outcome", SeverityFailure, "a node without outcome");
+        Problem(pVerdict, Who, ProblemNodeWithoutOutcome);
 }
 
-void NodeLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
-    StepLabel(pOut, pWho, "devices: ");
+void NodeLines(const ProcessState& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut) {
+    StepLabel(pOut, Who, "devices: ");
     if (P.NodeCount == 0 && !P.DevicesWalked) {
-        Missing(pVerdict, pWho, pOut, *pWho ? "the companion's device walk" : "the device walk", "devices");
+        Missing(pVerdict, Who, pOut, RunStepDevices);
         return;
     }
     const size_t ProblemsBefore = pVerdict->Problems.size();
@@ -328,9 +319,7 @@ void NodeLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, st
         pOut->append("FAILED: the device set could not be obtained, no node was looked at: ");
         AppendError(pOut, P.DeviceSetError, true);
         pOut->append("\n");
-        ProblemError(Problem(pVerdict, pWho, "device-set-failed", SeverityWarning,
-                             "device set not obtained, no node removed"),
-                     P.DeviceSetError, true);
+        ProblemError(Problem(pVerdict, Who, ProblemDeviceSetFailed), P.DeviceSetError, true);
     } else if (P.NodeCount == 0 && (P.WalkCut || P.NodesPassedOver > 0 || P.NodesSkippedNoMemory > 0)) {
         pOut->append("no node of the handset found among the nodes read\n");
     } else if (P.NodeCount == 0) {
@@ -361,50 +350,49 @@ void NodeLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, st
         pOut->append("\n");
     }
     AppendMore(pOut, P.NodeCount, P.Nodes.size());
-    NodeProblems(P, pWho, pVerdict);
+    NodeProblems(P, Who, pVerdict);
     if (P.NodesSkippedNoMemory > 0) {
-        pOut->append("  ").append(pWho).append(*pWho ? "devices" : "Devices").append(" skipped: ");
+        StepLabel(pOut, Who, "devices skipped: ");
         AppendNumber(pOut, P.NodesSkippedNoMemory);
         pOut->append(" listed node(s) not handled, out of memory (\"Malloc failed\")\n");
-        Problem(pVerdict, pWho, "nodes-skipped-no-memory", SeverityWarning,
-                "node(s) skipped for lack of memory");
+        Problem(pVerdict, Who, ProblemNodesSkippedNoMemory);
     }
-    WalkGapLines(P, pWho, pVerdict, pOut);
-    AddStep(pVerdict, pWho, "devices", "",
+    WalkGapLines(P, Who, pVerdict, pOut);
+    AddStep(pVerdict, Who, RunStepDevices, "",
             P.DeviceSetFailed ? OutcomeFailed : OutcomeSince(*pVerdict, ProblemsBefore), P.DeviceSetFailed,
             P.DeviceSetError);
 }
 
-void RefreshLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
-    StepLabel(pOut, pWho, "refresh: ");
+void RefreshLines(const ProcessState& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut) {
+    StepLabel(pOut, Who, "refresh: ");
     if (P.Refresh == RefreshRequested) {
         pOut->append("requested\n");
-        AddStep(pVerdict, pWho, "refresh", "", OutcomeDone);
+        AddStep(pVerdict, Who, RunStepRefresh, "", OutcomeDone);
     } else if (P.Refresh == RefreshRootNotFound) {
         pOut->append(
             "FAILED: the root device node could not be located, the device tree was not re-enumerated "
             "(always so under Wine)\n");
-        AddStep(pVerdict, pWho, "refresh", "", OutcomeFailed);
-        Problem(pVerdict, pWho, "refresh-not-done", SeverityWarning, "device tree not refreshed");
+        AddStep(pVerdict, Who, RunStepRefresh, "", OutcomeFailed);
+        Problem(pVerdict, Who, ProblemRefreshNotDone);
     } else {
-        Missing(pVerdict, pWho, pOut, *pWho ? "the companion's refresh" : "the refresh", "refresh");
+        Missing(pVerdict, Who, pOut, RunStepRefresh);
     }
 }
 
-void DeviceLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
-    NodeLines(P, pWho, pVerdict, pOut);
-    RefreshLines(P, pWho, pVerdict, pOut);
+void DeviceLines(const ProcessState& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut) {
+    NodeLines(P, Who, pVerdict, pOut);
+    RefreshLines(P, Who, pVerdict, pOut);
 }
 
 // Uninstall: the package INFs the store is compared with, when some are missing. A list of seven with
 // the same error gives its meaning once.
-void PackageInfLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
+void PackageInfLines(const ProcessState& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut) {
     size_t Missed = 0;
     for (const FileStep& Step : P.PackageInfs)
         Missed += Step.State == StepFailed ? 1 : 0;
     if (Missed == 0)
         return;
-    StepLabel(pOut, pWho, "package INFs: ");
+    StepLabel(pOut, Who, "package INFs: ");
     AppendNumber(pOut, Missed);
     pOut->append(" of ");
     AppendNumber(pOut, InfCount);
@@ -430,19 +418,18 @@ void PackageInfLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdi
         }
         pOut->append("\n");
     }
-    ProblemVerdict* pProblem = Problem(pVerdict, pWho, "package-infs-not-found", SeverityFailure,
-                                       "package INF(s) not found", Missed);
+    ProblemVerdict* pProblem = Problem(pVerdict, Who, ProblemPackageInfsNotFound, Missed);
     if (pFirstError != nullptr)
         ProblemError(pProblem, pFirstError->Error, false);
-    AddStep(pVerdict, pWho, "package-infs", "", OutcomeIncomplete, pFirstError != nullptr,
+    AddStep(pVerdict, Who, RunStepPackageInfs, "", OutcomeIncomplete, pFirstError != nullptr,
             pFirstError != nullptr ? pFirstError->Error : 0);
 }
 
 // Why the store was left alone: what the engineer reads, the step and its problem (none on Windows 2000).
-void StoreLeftAloneLine(const ProcessState& P, const char* pWho, bool Windows2000, RunVerdict* pVerdict,
+void StoreLeftAloneLine(const ProcessState& P, Speaker Who, bool Windows2000, RunVerdict* pVerdict,
                         std::string* pOut) {
-    const char* pKey = nullptr;
-    const char* pWords = nullptr;
+    bool HasProblem = true;
+    ProblemKind Kind = ProblemStoreNotListed;
     bool HasError = false;
     switch (P.StoreLeftAlone) {
     case MsgNoStoreUninstall:
@@ -451,22 +438,20 @@ void StoreLeftAloneLine(const ProcessState& P, const char* pWho, bool Windows200
         AppendError(pOut, P.StoreError, false, false);
         pOut->append("); the package's INF files stay in ");
         pOut->append(Windows2000 ? "the INF folder\n" : "the store\n");
-        pKey = Windows2000 ? nullptr : "store-uninstall-missing";
-        pWords = "no SetupUninstallOEMInfA, driver store left alone";
+        HasProblem = !Windows2000;
+        Kind = ProblemStoreUninstallMissing;
         HasError = true;
         break;
     case MsgNoPackageInf:
         pOut->append("LEFT ALONE: none of the package's INF files is there to compare with, so no store "
                      "file can be shown to be ours\n");
-        pKey = "store-no-package-inf";
-        pWords = "driver store left alone: no package INF to compare with";
+        Kind = ProblemStoreNoPackageInf;
         break;
     case MsgStorePathFailed:
         pOut->append("FAILED: its folder could not be made from the system directory ");
         AppendEscaped(pOut, P.StoreDetail);
         pOut->append("; left alone\n");
-        pKey = "store-path-failed";
-        pWords = "driver store path failed, store left alone";
+        Kind = ProblemStorePathFailed;
         break;
     default: // MsgFindFirstFailed
         pOut->append("FAILED: it could not be listed (");
@@ -474,21 +459,20 @@ void StoreLeftAloneLine(const ProcessState& P, const char* pWho, bool Windows200
         pOut->append("): ");
         AppendError(pOut, P.StoreError, false);
         pOut->append("\n");
-        pKey = "store-not-listed";
-        pWords = "driver store not listed";
+        Kind = ProblemStoreNotListed;
         HasError = true;
         break;
     }
-    AddStep(pVerdict, pWho, "driver-store", "", pKey == nullptr ? OutcomeLeftAlone : OutcomeFailed, HasError,
+    AddStep(pVerdict, Who, RunStepDriverStore, "", !HasProblem ? OutcomeLeftAlone : OutcomeFailed, HasError,
             HasError ? P.StoreError : 0);
-    if (pKey != nullptr) {
-        ProblemVerdict* pProblem = Problem(pVerdict, pWho, pKey, SeverityFailure, pWords);
+    if (HasProblem) {
+        ProblemVerdict* pProblem = Problem(pVerdict, Who, Kind);
         if (HasError)
             ProblemError(pProblem, P.StoreError, false);
     }
 }
 
-void StoreFileLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
+void StoreFileLines(const ProcessState& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut) {
     if (P.StoreFileCount == 0) {
         pOut->append("no file of ours found\n");
     } else {
@@ -523,27 +507,26 @@ void StoreFileLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdic
     }
     AppendMore(pOut, P.StoreFileCount, P.StoreFiles.size());
     if (P.StoreOutcomes[StoreRefused] > 0) {
-        ProblemVerdict* pProblem = Problem(pVerdict, pWho, "store-files-kept", SeverityFailure,
-                                           "store file(s) kept by Windows", P.StoreOutcomes[StoreRefused]);
+        ProblemVerdict* pProblem =
+            Problem(pVerdict, Who, ProblemStoreFilesKept, P.StoreOutcomes[StoreRefused]);
         for (size_t i = 0; i < P.StoreFiles.size() && !pProblem->HasError; ++i) {
             if (P.StoreFiles[i].Outcome == StoreRefused)
                 ProblemError(pProblem, P.StoreFiles[i].Error, true);
         }
     }
     if (P.StoreOutcomes[StorePending] > 0)
-        Problem(pVerdict, pWho, "store-file-without-outcome", SeverityFailure,
-                "a store file without outcome");
+        Problem(pVerdict, Who, ProblemStoreFileWithoutOutcome);
     if (P.StoreListCut)
-        CutShortLine(pOut, pWho, "driver store listing: ",
+        CutShortLine(pOut, Who, "driver store listing: ",
                      "FAILED part way, the files after it were not looked at: ", P.StoreListError, pVerdict,
-                     "store-listed-in-part", "driver store listed only in part");
+                     ProblemStoreListedInPart);
 }
 
 // Files the store step could not read or name: never removed, whoever they belong to.
-void SkippedFileLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
+void SkippedFileLines(const ProcessState& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut) {
     if (P.SkippedFileCount == 0)
         return;
-    StepLabel(pOut, pWho, "files skipped: ");
+    StepLabel(pOut, Who, "files skipped: ");
     AppendNumber(pOut, P.SkippedFileCount);
     pOut->append(" could not be read or named; a store file among them stays\n");
     for (const SkippedFile& File : P.SkippedFiles) {
@@ -558,8 +541,7 @@ void SkippedFileLines(const ProcessState& P, const char* pWho, RunVerdict* pVerd
         pOut->append("\n");
     }
     AppendMore(pOut, P.SkippedFileCount, P.SkippedFiles.size());
-    ProblemVerdict* pProblem = Problem(pVerdict, pWho, "files-skipped", SeverityWarning,
-                                       "file(s) skipped unread", P.SkippedFileCount);
+    ProblemVerdict* pProblem = Problem(pVerdict, Who, ProblemFilesSkipped, P.SkippedFileCount);
     for (size_t i = 0; i < P.SkippedFiles.size() && !pProblem->HasError; ++i) {
         if (P.SkippedFiles[i].Why != MsgStoreNameTooLong)
             ProblemError(pProblem, P.SkippedFiles[i].Error, false);
@@ -576,44 +558,42 @@ bool SearchIncomplete(const ProcessState& P) {
 }
 
 // The uninstall steps, in the process that did them: devices, driver store, co-installers, refresh.
-void UninstallStepLines(const ProcessState& P, const char* pWho, bool Windows2000, RunVerdict* pVerdict,
+void UninstallStepLines(const ProcessState& P, Speaker Who, bool Windows2000, RunVerdict* pVerdict,
                         std::string* pOut) {
-    NodeLines(P, pWho, pVerdict, pOut);
-    PackageInfLines(P, pWho, pVerdict, pOut);
-    StepLabel(pOut, pWho, "driver store: ");
+    NodeLines(P, Who, pVerdict, pOut);
+    PackageInfLines(P, Who, pVerdict, pOut);
+    StepLabel(pOut, Who, "driver store: ");
     const size_t ProblemsBefore = pVerdict->Problems.size();
     if (P.StoreLeftAlone != MsgNone) {
-        StoreLeftAloneLine(P, pWho, Windows2000, pVerdict, pOut);
-        SkippedFileLines(P, pWho, pVerdict, pOut);
+        StoreLeftAloneLine(P, Who, Windows2000, pVerdict, pOut);
+        SkippedFileLines(P, Who, pVerdict, pOut);
     } else if (!P.StoreReached) {
-        Missing(pVerdict, pWho, pOut, *pWho ? "the companion's driver store step" : "the driver store step",
-                "driver-store");
-        SkippedFileLines(P, pWho, pVerdict, pOut);
+        Missing(pVerdict, Who, pOut, RunStepDriverStore);
+        SkippedFileLines(P, Who, pVerdict, pOut);
     } else {
-        StoreFileLines(P, pWho, pVerdict, pOut);
-        SkippedFileLines(P, pWho, pVerdict, pOut);
-        AddStep(pVerdict, pWho, "driver-store", "", OutcomeSince(*pVerdict, ProblemsBefore));
+        StoreFileLines(P, Who, pVerdict, pOut);
+        SkippedFileLines(P, Who, pVerdict, pOut);
+        AddStep(pVerdict, Who, RunStepDriverStore, "", OutcomeSince(*pVerdict, ProblemsBefore));
     }
-    StepLabel(pOut, pWho, "co-installers: ");
+    StepLabel(pOut, Who, "co-installers: ");
     if (P.CoInstallersKept) {
         pOut->append("kept in the system directory on purpose: other drivers' installs share them\n");
-        AddStep(pVerdict, pWho, "co-installers", "", OutcomeDone);
+        AddStep(pVerdict, Who, RunStepCoInstallers, "", OutcomeDone);
     } else {
-        Missing(pVerdict, pWho, pOut, *pWho ? "the companion's co-installer step" : "the co-installer step",
-                "co-installers");
+        Missing(pVerdict, Who, pOut, RunStepCoInstallers);
     }
     if (P.NothingToUninstall && SearchIncomplete(P)) {
         // As an older uninstaller traced it: what was skipped may still be there.
-        pOut->append("  ").append(*pWho ? "Companion: \"" : "\"");
+        pOut->append("  ").append(Who == SpeakerCompanion ? "Companion: \"" : "\"");
         pOut->append("Nothing to uninstall\" traced after an incomplete search (see above): what it skipped "
                      "may still be there\n");
     } else if (P.NothingToUninstall) {
-        pOut->append("  ").append(*pWho ? "Companion: n" : "N");
+        pOut->append("  ").append(Who == SpeakerCompanion ? "Companion: n" : "N");
         pOut->append(
             "othing to uninstall: neither a listed node nor a store file of ours was found, the machine "
             "is clean\n");
     }
-    RefreshLines(P, pWho, pVerdict, pOut);
+    RefreshLines(P, Who, pVerdict, pOut);
 }
 
 // A time of day from a DebugView log, "11:27:48" or "11:27:48.120".
@@ -663,61 +643,61 @@ void ExampleList(const std::vector<std::string>& Examples, std::string* pOut) {
 }
 
 // What the process sent that the reader could not place.
-void NoiseLines(const ProcessState& P, const char* pWho, std::string* pOut) {
+void NoiseLines(const ProcessState& P, const char* pLabel, std::string* pOut) {
     if (P.UnknownMessages > 0) {
-        pOut->append("  ").append(pWho).append("messages not understood: ");
+        pOut->append("  ").append(pLabel).append("messages not understood: ");
         AppendNumber(pOut, P.UnknownMessages);
         ExampleList(P.UnknownExamples, pOut);
     }
     if (P.UntaggedStrings > 0) {
-        pOut->append("  ").append(pWho).append("untagged strings: ");
+        pOut->append("  ").append(pLabel).append("untagged strings: ");
         AppendNumber(pOut, P.UntaggedStrings);
         ExampleList(P.UntaggedExamples, pOut);
     }
     if (P.CutMessages > 0) {
-        pOut->append("  ").append(pWho).append("messages cut at 1024 characters: ");
+        pOut->append("  ").append(pLabel).append("messages cut at 1024 characters: ");
         AppendNumber(pOut, P.CutMessages);
         pOut->append("\n");
     }
 }
 
 // The early steps: an early failure ends the process's part of the run.
-bool EarlyLines(const ProcessState& P, const char* pWho, RunVerdict* pVerdict, std::string* pOut) {
+bool EarlyLines(const ProcessState& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut) {
     if (P.EarlyFailure == MsgNone)
         return true;
-    AddStep(pVerdict, pWho, "start", "", OutcomeFailed);
+    AddStep(pVerdict, Who, RunStepStart, "", OutcomeFailed);
     if (P.EarlyFailure == MsgNoHalf) {
-        MachineLine(P, pWho, pOut);
-        Problem(pVerdict, pWho, "no-package-half", SeverityFailure,
-                "no package half for " + MachineName(P.Machine) + ", nothing changed");
+        MachineLine(P, Who, pOut);
+        Problem(pVerdict, Who, ProblemNoPackageHalf, 0, MachineName(P.Machine));
         return false;
     }
-    pOut->append("  ").append(pWho).append(*pWho ? "early failure: " : "Early failure: ");
+    pOut->append("  ")
+        .append(WhoPrefix(Who))
+        .append(Who == SpeakerCompanion ? "early failure: " : "Early failure: ");
     pOut->append(EarlyFailureMeaning(P.EarlyFailure));
     pOut->append(IsUninstall(P) ? "; nothing was removed, exit code 0\n"
                                 : "; nothing was installed, exit code 0\n");
-    Problem(pVerdict, pWho, "early-failure", SeverityFailure,
-            IsUninstall(P) ? "early failure, nothing removed" : "early failure, nothing installed");
+    Problem(pVerdict, Who, ProblemEarlyFailure, 0, IsUninstall(P) ? "removed" : "installed");
     return false;
 }
 
 void CompanionLines(const ProcessState& C, RunVerdict* pVerdict, std::string* pOut) {
-    if (!EarlyLines(C, "Companion ", pVerdict, pOut))
+    if (!EarlyLines(C, SpeakerCompanion, pVerdict, pOut))
         return;
     pOut->append("  Companion system directory: ");
     if (C.SysPath.empty()) {
-        Missing(pVerdict, "Companion ", pOut, "the companion's system directory", "system-directory");
+        Missing(pVerdict, SpeakerCompanion, pOut, RunStepSystemDirectory);
         return;
     }
     AppendEscaped(pOut, C.SysPath);
     pOut->append("\n");
     if (C.NoHalf)
-        MachineLine(C, "Companion ", pOut);
+        MachineLine(C, SpeakerCompanion, pOut);
     if (IsUninstall(C)) {
-        UninstallStepLines(C, "Companion ", false, pVerdict, pOut);
+        UninstallStepLines(C, SpeakerCompanion, false, pVerdict, pOut);
     } else {
-        CoInstallerLines(C, "Companion ", pVerdict, pOut);
-        DeviceLines(C, "Companion ", pVerdict, pOut);
+        CoInstallerLines(C, SpeakerCompanion, pVerdict, pOut);
+        DeviceLines(C, SpeakerCompanion, pVerdict, pOut);
     }
 }
 
@@ -726,7 +706,7 @@ void HandoffLines(const ReportState& State, const ProcessState& S, RunVerdict* p
     const std::string Path = S.CompanionPath.empty() ? std::string("Fenwarr64.exe") : S.CompanionPath;
     switch (S.Handoff) {
     case HandoffNotReached:
-        Missing(pVerdict, "", pOut, "the hand-off", "hand-off");
+        Missing(pVerdict, SpeakerStarter, pOut, RunStepHandoff);
         break;
     case HandoffNoPath:
         // 122 and 161 are the program's own verdicts on what GetModuleFileNameA gave; others are its error.
@@ -737,18 +717,15 @@ void HandoffLines(const ReportState& State, const ProcessState& S, RunVerdict* p
         else if (S.ModulePathError == 161)
             pOut->append(": it names no folder");
         pOut->append("; Fenwarr64.exe was not started, so that no program from another folder runs\n");
-        AddStep(pVerdict, "", "hand-off", "", OutcomeFailed, true, S.ModulePathError);
-        ProblemError(Problem(pVerdict, "", "own-path-not-read", SeverityFailure,
-                             "companion not started: own path not read"),
-                     S.ModulePathError, false);
+        AddStep(pVerdict, SpeakerStarter, RunStepHandoff, "", OutcomeFailed, true, S.ModulePathError);
+        ProblemError(Problem(pVerdict, SpeakerStarter, ProblemOwnPathNotRead), S.ModulePathError, false);
         break;
     case HandoffPathTooLong:
         pOut->append("FAILED: the companion's path does not fit in 260 bytes (folder ");
         AppendEscaped(pOut, S.ModulePath);
         pOut->append("); Fenwarr64.exe was not started\n");
-        AddStep(pVerdict, "", "hand-off", "", OutcomeFailed);
-        Problem(pVerdict, "", "companion-path-too-long", SeverityFailure,
-                "companion not started: path too long");
+        AddStep(pVerdict, SpeakerStarter, RunStepHandoff, "", OutcomeFailed);
+        Problem(pVerdict, SpeakerStarter, ProblemCompanionPathTooLong);
         break;
     case HandoffStartFailed:
         AppendEscaped(pOut, Path);
@@ -756,9 +733,8 @@ void HandoffLines(const ReportState& State, const ProcessState& S, RunVerdict* p
                      "next to ")
             .append(ProgramName(S))
             .append("\n");
-        AddStep(pVerdict, "", "hand-off", "", OutcomeFailed);
-        Problem(pVerdict, "", "companion-not-started", SeverityFailure,
-                "companion Fenwarr64.exe not started");
+        AddStep(pVerdict, SpeakerStarter, RunStepHandoff, "", OutcomeFailed);
+        Problem(pVerdict, SpeakerStarter, ProblemCompanionNotStarted);
         break;
     default:
         if (S.CompanionProcess >= 0) {
@@ -770,13 +746,13 @@ void HandoffLines(const ReportState& State, const ProcessState& S, RunVerdict* p
                 AppendNumber(pOut, C.Pid);
             }
             pOut->append("\n");
-            AddStep(pVerdict, "", "hand-off", "", OutcomeDone);
+            AddStep(pVerdict, SpeakerStarter, RunStepHandoff, "", OutcomeDone);
         } else {
             AppendEscaped(pOut, Path);
             pOut->append(": FAILED: no record of the companion: it did not run, or ended before its first "
                          "message\n");
-            AddStep(pVerdict, "", "hand-off", "", OutcomeFailed);
-            Problem(pVerdict, "", "companion-left-no-record", SeverityFailure, "companion left no record");
+            AddStep(pVerdict, SpeakerStarter, RunStepHandoff, "", OutcomeFailed);
+            Problem(pVerdict, SpeakerStarter, ProblemCompanionLeftNoRecord);
         }
         break;
     }
@@ -786,10 +762,10 @@ void HandoffLines(const ReportState& State, const ProcessState& S, RunVerdict* p
 bool RoadLine(const ProcessState& S, RunVerdict* pVerdict, std::string* pOut) {
     pOut->append("  Road: ");
     if (S.Bits == 0) {
-        Missing(pVerdict, "", pOut, "the platform line", "platform");
+        Missing(pVerdict, SpeakerStarter, pOut, RunStepPlatform);
         return false;
     }
-    AddStep(pVerdict, "", "platform", "", OutcomeDone);
+    AddStep(pVerdict, SpeakerStarter, RunStepPlatform, "", OutcomeDone);
     pOut->append(S.Bits == 64 ? "64-bit Windows, \"" : "32-bit Windows, \"")
         .append(S.PlatformLine)
         .append("\"");
@@ -807,25 +783,25 @@ bool RoadLine(const ProcessState& S, RunVerdict* pVerdict, std::string* pOut) {
 }
 
 void SetupLines(const ReportState& State, const ProcessState& S, RunVerdict* pVerdict, std::string* pOut) {
-    if (!EarlyLines(S, "", pVerdict, pOut) || !RoadLine(S, pVerdict, pOut))
+    if (!EarlyLines(S, SpeakerStarter, pVerdict, pOut) || !RoadLine(S, pVerdict, pOut))
         return;
     if (IsUninstall(S)) {
         if (S.NoHalf)
-            MachineLine(S, "", pOut);
+            MachineLine(S, SpeakerStarter, pOut);
         // Windows 2000 (5.0) has no store uninstall: its INF files stay by design.
         const bool Windows2000 = S.HasMajor && S.HasMinor && S.Major == 5 && S.Minor == 0;
         if (S.Bits == 32)
-            UninstallStepLines(S, "", Windows2000, pVerdict, pOut);
+            UninstallStepLines(S, SpeakerStarter, Windows2000, pVerdict, pOut);
         else
             HandoffLines(State, S, pVerdict, pOut);
         if (S.Bits == 32 && S.Handoff != HandoffNotReached)
             pOut->append("  Hand-off: traced on 32-bit Windows, where it has no place\n");
         return;
     }
-    CoInstallerLines(S, "", pVerdict, pOut);
+    CoInstallerLines(S, SpeakerStarter, pVerdict, pOut);
     InfLines(S, pVerdict, pOut);
     if (S.Bits == 32) {
-        DeviceLines(S, "", pVerdict, pOut);
+        DeviceLines(S, SpeakerStarter, pVerdict, pOut);
         if (S.Handoff != HandoffNotReached)
             pOut->append("  Hand-off: traced on 32-bit Windows, where it has no place\n");
     } else {

@@ -3,7 +3,9 @@
 // the text report, the JSON document and a rollout's summary all render.
 #pragma once
 
+#include "reader/problem_kinds.h"
 #include "reader/run_reader.h"
+#include "reader/run_steps.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,10 +19,8 @@ enum ReportStatus {
     ReportNoRun = 2,        // the file cannot be read or holds no run of the tool
 };
 
-// A failure: the drivers did not arrive (or, uninstalling, the package did not leave the store). A
-// warning: the steps that matter ended, something around them did not (a node left, a gap in a walk, no
-// refresh).
-enum VerdictSeverity { SeverityWarning, SeverityFailure };
+// Who a step or a problem is of: the program that starts the run, or its 64-bit companion.
+enum Speaker { SpeakerStarter, SpeakerCompanion };
 
 enum StepOutcome {
     OutcomeDone,
@@ -44,7 +44,7 @@ enum RunResult {
 
 struct StepVerdict {
     bool Companion;       // a step of Fenwarr64.exe
-    const char* pStep;    // "co-installer", "inf", "devices", ... (see StepNames in verdict.cpp)
+    RunStep Step;         // its name: StepName
     const char* pSubject; // the file the step is about, or ""
     StepOutcome Outcome;
     bool HasError;
@@ -52,8 +52,9 @@ struct StepVerdict {
 };
 
 struct ProblemVerdict {
-    bool Companion;   // a problem of Fenwarr64.exe's steps
-    const char* pKey; // stable: "inf-not-staged", "refresh-not-done", ...
+    bool Companion; // a problem of Fenwarr64.exe's steps
+    ProblemKind Kind;
+    const char* pKey; // stable, from the problem table
     VerdictSeverity Severity;
     size_t Count;      // how many of a kind, 0 when the problem is not counted
     std::string Label; // its words without the count: what a rollout's summary groups by
