@@ -816,6 +816,7 @@ void RunFacts(const ProcessState* pSetup, const ProcessState* pCompanion, bool U
     const ProcessState* pFirst = pSetup != nullptr ? pSetup : pCompanion;
     pVerdict->pProgram = "?";
     pVerdict->CompanionAlone = pSetup == nullptr;
+    pVerdict->HasCompanion = pCompanion != nullptr;
     pVerdict->Uninstall = Uninstall;
     pVerdict->Road = RoadUnknown;
     pVerdict->Machine = 0;

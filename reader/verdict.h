@@ -67,6 +67,7 @@ struct ProblemVerdict {
 struct RunVerdict {
     const char* pProgram; // the program that starts the run (Fenwarr64.exe for a companion alone)
     bool CompanionAlone;
+    bool HasCompanion; // the companion's process is in the record
     bool Uninstall;
     VerdictRoad Road;
     uint32_t Machine; // with RoadNoHalf: the processor, as IsWow64Process2 names it

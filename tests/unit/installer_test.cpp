@@ -1,7 +1,7 @@
 // The MSI custom action's own decisions: the install's verdict on real records, the log's escaping,
 // its data, and which records it keeps.
 #include "installer/action_data.h"
-#include "installer/install_judgement.h"
+#include "reader/install_judgement.h"
 #include "installer/msi_text.h"
 #include "installer/record_header.h"
 #include "installer/record_names.h"
@@ -15,7 +15,9 @@ using namespace report_records;
 namespace {
 
 InstallJudgement JudgeFile(const std::string& Path) {
-    return JudgeInstall(*StateOf(ReadAll(Path)));
+    RecordVerdict Verdict;
+    FillVerdict(*StateOf(ReadAll(Path)), &Verdict);
+    return JudgeInstall(Verdict);
 }
 
 } // namespace
@@ -28,7 +30,7 @@ TEST(InstallJudgement, DriversArrivedOrNamedOnGoldenRecords) {
         InstallOutcome Outcome;
         const char* pWhat;
     } const Cases[] = {
-        {"wine-full-32", InstallArrived, "the drivers arrived"},
+        {"wine-full-32", InstallArrived, "the drivers arrived: 2 co-installers copied, 7 INF files staged"},
         {"wine-full-64", InstallArrived, "the drivers arrived"},
         {"ghosts-removed-and-kept", InstallArrived, "the drivers arrived"},
         {"missing-coinstaller-and-inf", InstallNotArrived,

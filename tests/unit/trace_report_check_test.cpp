@@ -132,9 +132,9 @@ ProgramRole CompanionRole(Road road) {
 // on its own whether the drivers arrived.
 void CheckEvent(Road road, const ReportState& state, ReportStatus status, const std::string& report) {
     const char* const RecordName = "C:\\Windows\\Logs\\Fenwarr\\FenwarrSetup-install-20261210-140307.log";
-    const InstallJudgement judgement = JudgeInstall(state);
     RecordVerdict verdict;
     FillVerdict(state, &verdict);
+    const InstallJudgement judgement = JudgeInstall(verdict);
     // The action renders the overall line from the verdict: the report's own line, to the letter.
     std::string overall;
     AppendOverallLine(state, verdict, &overall);
