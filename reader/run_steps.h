@@ -1,6 +1,9 @@
 // The steps a run's verdict lists, by their stable names (the JSON document's).
 #pragma once
 
+// Who a step or a problem is of: the program that starts the run, or its 64-bit companion.
+enum Speaker { SpeakerStarter, SpeakerCompanion };
+
 enum RunStep {
     RunStepStart,           // the early steps, listed only when they failed
     RunStepPlatform,        // the platform line that chooses the road

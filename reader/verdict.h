@@ -19,9 +19,6 @@ enum ReportStatus {
     ReportNoRun = 2,        // the file cannot be read or holds no run of the tool
 };
 
-// Who a step or a problem is of: the program that starts the run, or its 64-bit companion.
-enum Speaker { SpeakerStarter, SpeakerCompanion };
-
 enum StepOutcome {
     OutcomeDone,
     OutcomeIncomplete, // ended, with some of its part undone (see the run's problems)

@@ -1,6 +1,10 @@
 #include "reader/steps/coinstaller_copy.h"
 
+#include "reader/error_meanings.h"
+#include "reader/processors.h"
+#include "reader/report_text.h"
 #include "reader/steps/step_values.h"
+#include "reader/verdict_lines.h"
 
 namespace {
 
@@ -77,5 +81,36 @@ bool ApplyCopyMessage(CopyStep* pStep, const MessageMatch& Match) {
         return CopyFailed(pStep, V0);
     default:
         return false;
+    }
+}
+
+// The co-installer copies, of the program that starts the run or of its companion.
+void CoInstallerLines(const CopyStep& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut) {
+    for (int i = 0; i < CoInstallerCount; ++i) {
+        const FileStep& Step = P.CoInstallers[i];
+        pOut->append("  ")
+            .append(WhoPrefix(Who))
+            .append(Who == SpeakerCompanion ? "co-installer " : "Co-installer ");
+        pOut->append(CoInstallerNames[i]).append(": ");
+        if (Step.State == StepNotReached) {
+            Missing(pVerdict, Who, pOut, RunStepCoInstaller, CoInstallerNames[i]);
+            continue;
+        }
+        AddStep(pVerdict, Who, RunStepCoInstaller, CoInstallerNames[i], FileStepOutcome(Step),
+                Step.Reason == ReasonError, Step.Error);
+        if (Step.State == StepDone) {
+            pOut->append("copied\n");
+        } else if (Step.State == StepFailed) {
+            pOut->append("FAILED: ");
+            AppendFailReason(pOut, Step, false);
+            pOut->append("\n");
+            ProblemVerdict* pProblem =
+                Problem(pVerdict, Who, ProblemCoInstallerNotCopied, 0, CoInstallerNames[i]);
+            if (Step.Reason == ReasonError)
+                ProblemError(pProblem, Step.Error, false);
+        } else {
+            pOut->append("no outcome recorded (the record ends during the copy)\n");
+            Problem(pVerdict, Who, ProblemCoInstallerNotConfirmed, 0, CoInstallerNames[i]);
+        }
     }
 }

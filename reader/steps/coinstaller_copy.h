@@ -3,10 +3,13 @@
 #pragma once
 
 #include "reader/steps/package_files.h"
+#include "reader/run_steps.h"
 #include "reader/tool_messages.h"
 
 #include <cstdint>
 #include <string>
+
+struct RunVerdict;
 
 struct CopyStep {
     FileStep CoInstallers[CoInstallerCount];
@@ -21,3 +24,6 @@ struct CopyStep {
 bool ApplyCopyMessage(CopyStep* pStep, const MessageMatch& Match);
 // The current copy succeeded: a message of another step, or the next copy, came without a failure.
 void CloseCopy(CopyStep* pStep);
+
+// The co-installer copies' lines and steps, of the program that starts the run or of its companion.
+void CoInstallerLines(const CopyStep& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut);

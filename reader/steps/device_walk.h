@@ -2,12 +2,15 @@
 // refresh of the device tree after it. Uninstalling, the walk removes every listed node.
 #pragma once
 
+#include "reader/run_steps.h"
 #include "reader/tool_messages.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+struct RunVerdict;
 
 enum NodeOutcome {
     NodePending,          // found, no outcome recorded
@@ -53,3 +56,11 @@ struct WalkStep {
 
 // Applies a message of the walk or the refresh; false when it does not fit.
 bool ApplyWalkMessage(WalkStep* pStep, const MessageMatch& Match);
+
+// The walk's lines, steps and problems.
+void NodeLines(const WalkStep& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut);
+void RefreshLines(const WalkStep& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut);
+// The install's device steps: the walk, then the refresh.
+void DeviceLines(const WalkStep& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut);
+// True when the walk could not look at every node.
+bool WalkIncomplete(const WalkStep& P);

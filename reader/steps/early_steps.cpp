@@ -1,6 +1,10 @@
 #include "reader/steps/early_steps.h"
 
+#include "reader/error_meanings.h"
+#include "reader/processors.h"
+#include "reader/report_text.h"
 #include "reader/steps/step_values.h"
+#include "reader/verdict_lines.h"
 
 #include <cstring>
 
@@ -60,4 +64,78 @@ bool ApplyEarlyMessage(EarlySteps* pStep, const MessageMatch& Match) {
     default:
         return false;
     }
+}
+
+namespace {
+
+const char* EarlyFailureMeaning(MessageId Id) {
+    switch (Id) {
+    case MsgNoVersion:
+        return "\"Can't get system version\": Windows did not give its version";
+    case MsgMallocSysDir:
+        return "\"Malloc for system dir failed!\": out of memory for the system directory";
+    case MsgNoSysDir:
+        return "\"Get system dir failed!\": the system directory could not be read";
+    case MsgMallocSourceDir:
+        return "\"Malloc failed!\": out of memory for the package folder";
+    default:
+        return "unknown";
+    }
+}
+
+} // namespace
+
+// The processor without a package half: a setup run's stop, an uninstall run's note.
+void MachineLine(const EarlySteps& P, Speaker Who, std::string* pOut) {
+    pOut->append("  ")
+        .append(WhoPrefix(Who))
+        .append(Who == SpeakerCompanion ? "machine: " : "Machine: ")
+        .append(MachineName(P.Machine));
+    pOut->append(": the package has halves for x86 and x64 only, and drivers must match the processor");
+    pOut->append(P.Uninstalling ? "; the uninstall goes on: what is ours is taken away on any machine\n"
+                                : "; nothing was changed, exit code 0\n");
+}
+
+// The early steps: an early failure ends the process's part of the run.
+bool EarlyLines(const EarlySteps& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut) {
+    if (P.EarlyFailure == MsgNone)
+        return true;
+    AddStep(pVerdict, Who, RunStepStart, "", OutcomeFailed);
+    if (P.EarlyFailure == MsgNoHalf) {
+        MachineLine(P, Who, pOut);
+        Problem(pVerdict, Who, ProblemNoPackageHalf, 0, MachineName(P.Machine));
+        return false;
+    }
+    pOut->append("  ")
+        .append(WhoPrefix(Who))
+        .append(Who == SpeakerCompanion ? "early failure: " : "Early failure: ");
+    pOut->append(EarlyFailureMeaning(P.EarlyFailure));
+    pOut->append(P.Uninstalling ? "; nothing was removed, exit code 0\n"
+                                : "; nothing was installed, exit code 0\n");
+    Problem(pVerdict, Who, ProblemEarlyFailure, 0, P.Uninstalling ? "removed" : "installed");
+    return false;
+}
+
+// The road the starting program took. False when the record does not reach it.
+bool RoadLine(const EarlySteps& S, RunVerdict* pVerdict, std::string* pOut) {
+    pOut->append("  Road: ");
+    if (S.Bits == 0) {
+        Missing(pVerdict, SpeakerStarter, pOut, RunStepPlatform);
+        return false;
+    }
+    AddStep(pVerdict, SpeakerStarter, RunStepPlatform, "", OutcomeDone);
+    pOut->append(S.Bits == 64 ? "64-bit Windows, \"" : "32-bit Windows, \"")
+        .append(S.PlatformLine)
+        .append("\"");
+    if (S.HasMajor && S.HasMinor) {
+        pOut->append(" (version ");
+        AppendNumber(pOut, S.Major);
+        pOut->append(".");
+        AppendNumber(pOut, S.Minor);
+        pOut->append(S.OtherOs ? ", a version without a line of its own)" : ")");
+    }
+    pOut->append(", system directory ");
+    AppendEscaped(pOut, S.SysPath);
+    pOut->append("\n");
+    return true;
 }

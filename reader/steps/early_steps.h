@@ -2,10 +2,13 @@
 // chooses the road, and a processor without a package half.
 #pragma once
 
+#include "reader/run_steps.h"
 #include "reader/tool_messages.h"
 
 #include <cstdint>
 #include <string>
+
+struct RunVerdict;
 
 struct EarlySteps {
     bool Uninstalling = false;        // the program takes the package out: it goes on without a half
@@ -24,3 +27,10 @@ struct EarlySteps {
 
 // Applies a message of the early steps; false when it does not fit them.
 bool ApplyEarlyMessage(EarlySteps* pStep, const MessageMatch& Match);
+
+// The processor without a package half: a setup run's stop, an uninstall run's note.
+void MachineLine(const EarlySteps& P, Speaker Who, std::string* pOut);
+// The early steps' lines: an early failure ends the process's part of the run (false).
+bool EarlyLines(const EarlySteps& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut);
+// The road the starting program took. False when the record does not reach it.
+bool RoadLine(const EarlySteps& S, RunVerdict* pVerdict, std::string* pOut);

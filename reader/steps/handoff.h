@@ -2,10 +2,13 @@
 // does the steps that need the native system directory.
 #pragma once
 
+#include "reader/run_steps.h"
 #include "reader/tool_messages.h"
 
 #include <cstdint>
 #include <string>
+
+struct RunVerdict;
 
 enum HandoffState {
     HandoffNotReached,
@@ -27,3 +30,14 @@ struct HandoffStep {
 
 // Applies a message of the hand-off; false when it does not fit.
 bool ApplyHandoffMessage(HandoffStep* pStep, const MessageMatch& Match);
+
+// The companion as the hand-off's line names it.
+struct CompanionSeen {
+    bool Ran; // its process is in the record
+    bool HasPid;
+    uint32_t Pid;
+};
+
+// The hand-off's line, step and problem; `pProgram` is the program that hands off.
+void HandoffLines(const HandoffStep& S, const char* pProgram, const CompanionSeen& Companion,
+                  RunVerdict* pVerdict, std::string* pOut);

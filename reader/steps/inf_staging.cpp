@@ -1,6 +1,10 @@
 #include "reader/steps/inf_staging.h"
 
+#include "reader/error_meanings.h"
+#include "reader/processors.h"
+#include "reader/report_text.h"
 #include "reader/steps/step_values.h"
+#include "reader/verdict_lines.h"
 
 namespace {
 
@@ -55,5 +59,33 @@ bool ApplyInfMessage(InfStep* pStep, const MessageMatch& Match) {
         return InfOutcome(pStep, Match);
     default:
         return false;
+    }
+}
+
+void InfLines(const InfStep& P, RunVerdict* pVerdict, std::string* pOut) {
+    for (int i = 0; i < InfCount; ++i) {
+        const FileStep& Step = P.Infs[i];
+        pOut->append("  INF ").append(InfNames[i]).append(": ");
+        if (Step.State == StepNotReached) {
+            Missing(pVerdict, SpeakerStarter, pOut, RunStepInf, InfNames[i]);
+            continue;
+        }
+        AddStep(pVerdict, SpeakerStarter, RunStepInf, InfNames[i], FileStepOutcome(Step),
+                Step.Reason == ReasonError, Step.Error);
+        if (Step.State == StepDone) {
+            pOut->append("staged as ");
+            AppendEscaped(pOut, Step.Detail);
+            pOut->append("\n");
+        } else if (Step.State == StepFailed) {
+            pOut->append("FAILED: ");
+            AppendFailReason(pOut, Step, true);
+            pOut->append("\n");
+            ProblemVerdict* pProblem = Problem(pVerdict, SpeakerStarter, ProblemInfNotStaged, 0, InfNames[i]);
+            if (Step.Reason == ReasonError)
+                ProblemError(pProblem, Step.Error, true);
+        } else {
+            pOut->append("no outcome recorded (the record ends during the staging)\n");
+            Problem(pVerdict, SpeakerStarter, ProblemInfNotConfirmed, 0, InfNames[i]);
+        }
     }
 }

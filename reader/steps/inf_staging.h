@@ -2,7 +2,12 @@
 #pragma once
 
 #include "reader/steps/package_files.h"
+#include "reader/run_steps.h"
 #include "reader/tool_messages.h"
+
+#include <string>
+
+struct RunVerdict;
 
 struct InfStep {
     FileStep Infs[InfCount];
@@ -11,3 +16,6 @@ struct InfStep {
 
 // Applies a message of the staging; false when it does not fit.
 bool ApplyInfMessage(InfStep* pStep, const MessageMatch& Match);
+
+// The INF staging's lines and steps: the program that starts the run stages them.
+void InfLines(const InfStep& P, RunVerdict* pVerdict, std::string* pOut);

@@ -3,12 +3,15 @@
 #pragma once
 
 #include "reader/steps/package_files.h"
+#include "reader/run_steps.h"
 #include "reader/tool_messages.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+struct RunVerdict;
 
 enum StoreOutcome { StorePending, StoreRemoved, StoreRefused, StoreOutcomeCount };
 
@@ -45,3 +48,11 @@ struct StoreStep {
 
 // Applies a message of the store step or of the uninstall's end; false when it does not fit.
 bool ApplyStoreMessage(StoreStep* pStep, const MessageMatch& Match);
+
+// The package INFs and the driver store: lines, steps and problems.
+void StoreLines(const StoreStep& P, Speaker Who, bool Windows2000, RunVerdict* pVerdict, std::string* pOut);
+// The co-installers kept, and "Nothing to uninstall" (doubtful after `SearchIncomplete`).
+void UninstallEndLines(const StoreStep& P, Speaker Who, bool SearchIncomplete, RunVerdict* pVerdict,
+                       std::string* pOut);
+// True when the store step could not look at every store file.
+bool StoreIncomplete(const StoreStep& P);
