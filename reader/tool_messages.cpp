@@ -147,6 +147,28 @@ const char* FindLast(const char* p, size_t Length, const char* pNeedle, size_t n
     return pFound;
 }
 
+// A %s (`pFormat` is what follows it): the longest text that lets the next literal follow; *pp moves past
+// it. False when that literal is not there and the text was not cut, or when a conversion follows at once.
+bool MatchString(const char* pFormat, const char** pp, const char* pEnd, bool MayBeCut, bool* pCut) {
+    const size_t Next = LiteralLength(pFormat);
+    if (Next == 0 && *pFormat == '\0') {
+        *pp = pEnd;
+        return true;
+    }
+    if (Next == 0)
+        return false; // two conversions in a row: none of the tool's formats has one
+    const char* pNext = FindLast(*pp, static_cast<size_t>(pEnd - *pp), pFormat, Next);
+    if (pNext != nullptr) {
+        *pp = pNext;
+        return true;
+    }
+    if (!MayBeCut)
+        return false;
+    *pCut = true;
+    *pp = pEnd;
+    return true;
+}
+
 // Matches `pText` against one format. A %s takes the longest text that lets the next literal follow
 // (paths may hold anything, and the tool's literals after a %s are rare in paths). A text cut at the
 // formatter's limit matches when everything up to the cut does.
@@ -178,22 +200,7 @@ bool MatchFormat(const char* pFormat, const char* pText, size_t Length, MessageM
         pFormat += 2;
         const char* pStart = p;
         if (Conversion == 's') {
-            const size_t Next = LiteralLength(pFormat);
-            if (Next == 0 && *pFormat == '\0') {
-                p = pEnd;
-            } else if (Next == 0) {
-                Matched = false; // two conversions in a row: none of the tool's formats has one
-            } else {
-                const char* pNext = FindLast(p, Left, pFormat, Next);
-                if (pNext != nullptr) {
-                    p = pNext;
-                } else if (MayBeCut) {
-                    pMatch->Cut = true;
-                    p = pEnd;
-                } else {
-                    Matched = false;
-                }
-            }
+            Matched = MatchString(pFormat, &p, pEnd, MayBeCut, &pMatch->Cut);
         } else if (Conversion == 'd') {
             if (p < pEnd && *p == '-')
                 ++p;

@@ -39,6 +39,37 @@ int HexDigit(char c) {
     return -1;
 }
 
+// The escape at p (a backslash, `Left` bytes before the line's end): the byte it stands for goes to
+// *pChar; returns the bytes it takes, 0 for a bad escape.
+size_t DecodeEscape(const char* p, size_t Left, char* pChar) {
+    if (Left < 2)
+        return 0;
+    switch (p[1]) {
+    case '\\':
+        *pChar = '\\';
+        return 2;
+    case 'n':
+        *pChar = '\n';
+        return 2;
+    case 'r':
+        *pChar = '\r';
+        return 2;
+    case 't':
+        *pChar = '\t';
+        return 2;
+    case 'x': {
+        const int High = Left > 2 ? HexDigit(p[2]) : -1;
+        const int Low = Left > 3 ? HexDigit(p[3]) : -1;
+        if (High < 0 || Low < 0)
+            return 0;
+        *pChar = static_cast<char>(High * 16 + Low);
+        return 4;
+    }
+    default:
+        return 0;
+    }
+}
+
 // Undoes dbgmon's escapes. Bytes it would have escaped but finds raw are taken as they stand, except
 // the three that can only mean a damaged line: NUL, TAB and CR.
 RecordStatus Unescape(const char* p, size_t Length, Record* pRecord) {
@@ -68,43 +99,12 @@ RecordStatus Unescape(const char* p, size_t Length, Record* pRecord) {
             break;
         }
         // p[i] is a backslash.
-        if (i + 1 >= Length) {
+        const size_t Used = DecodeEscape(p + i, Length - i, &pRecord->Text[Out]);
+        if (Used == 0) {
             Status = RecordBadEscape;
             break;
         }
-        char c = 0;
-        size_t Used = 2;
-        switch (p[i + 1]) {
-        case '\\':
-            c = '\\';
-            break;
-        case 'n':
-            c = '\n';
-            break;
-        case 'r':
-            c = '\r';
-            break;
-        case 't':
-            c = '\t';
-            break;
-        case 'x': {
-            const int High = i + 2 < Length ? HexDigit(p[i + 2]) : -1;
-            const int Low = i + 3 < Length ? HexDigit(p[i + 3]) : -1;
-            if (High < 0 || Low < 0) {
-                Status = RecordBadEscape;
-                break;
-            }
-            c = static_cast<char>(High * 16 + Low);
-            Used = 4;
-            break;
-        }
-        default:
-            Status = RecordBadEscape;
-            break;
-        }
-        if (Status != RecordOk)
-            break;
-        pRecord->Text[Out++] = c;
+        ++Out;
         i += Used;
     }
     pRecord->TextLength = Out;
