@@ -7,6 +7,7 @@
 #include "installer/msi_log.h"
 #include "installer/record_folder.h"
 #include "installer/run_event.h"
+#include "reader/report_writer.h"
 #include "reader/verdict.h"
 
 #include <msiquery.h>

@@ -90,6 +90,8 @@ struct RecordVerdict {
 
 // Fills *pVerdict from a finished state (FinishReport done).
 void FillVerdict(const ReportState& State, RecordVerdict* pVerdict);
+// The same, and each run's lines go to *pOut: the text report's runs, found with their verdict.
+void FillVerdictWithLines(const ReportState& State, RecordVerdict* pVerdict, std::string* pOut);
 
 // Stable names, for the JSON document and the summary.
 const char* SeverityName(VerdictSeverity Severity); // "warning", "failure"
@@ -97,24 +99,5 @@ const char* OutcomeName(StepOutcome Outcome);       // "done", "incomplete", "fa
 const char* RoadName(VerdictRoad Road);             // "32-bit", "64-bit", "no-half", "unknown"
 const char* ResultName(RunResult Result);           // "ok", "clean", "warning", "failed"
 
-// Appends the report on a finished state to *pOut and returns the exit status.
-ReportStatus WriteReport(const ReportState& State, const char* pName, std::string* pOut);
-// The same, and the verdict it was written from goes to *pVerdict: for a caller that renders it too.
-ReportStatus WriteReport(const ReportState& State, const char* pName, std::string* pOut,
-                         RecordVerdict* pVerdict);
-
 // The report's one overall line ("Overall: ..."), without its line end.
 void AppendOverallLine(const ReportState& State, const RecordVerdict& Verdict, std::string* pOut);
-
-// The whole analysis of a file held in memory (tests, fuzzing, benchmarks).
-ReportStatus ReportBuffer(const char* pData, size_t Size, const char* pName, std::string* pOut);
-
-// Reads the file at pPath into *pState (initialised here, finished when the whole file was read). With
-// `GiveUpOnOther`, stops after the first block that holds neither a record line nor a header: a rollout's
-// folder holds other files, some large. False when it cannot be read, with the reason in *pError
-// ("cannot open: ..." or "cannot read: ...").
-bool ReadReportFile(const char* pPath, bool GiveUpOnOther, ReportState* pState, std::string* pError);
-
-// Reads the file at pPath and appends its report to *pOut; when it cannot be read, appends the reason
-// to *pError instead and returns ReportNoRun.
-ReportStatus ReportFile(const char* pPath, std::string* pOut, std::string* pError);

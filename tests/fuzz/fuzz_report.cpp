@@ -3,6 +3,7 @@
 // fed in two blocks split anywhere give the same report; the verdict's JSON and a summary of it come
 // out whole, with the report's status.
 #include "reader/rollout_summary.h"
+#include "reader/report_file.h"
 #include "reader/verdict.h"
 #include "reader/verdict_json.h"
 

@@ -3,6 +3,7 @@
 #include "reader/record/record.h"
 #include "reader/record/record_header.h"
 #include "reader/tool_messages.h"
+#include "reader/report_file.h"
 #include "reader/verdict.h"
 
 #include "report_records.h"

@@ -10,6 +10,7 @@
 #include "installer/run_event.h"
 #include "sweep_machine.h"
 #include "reader/tool_messages.h"
+#include "reader/report_file.h"
 #include "reader/verdict.h"
 #include "trace/trace.h"
 
