@@ -1,9 +1,10 @@
 // fenwarr-report: the golden records, the record parser, the message tables, and what bad input gives.
 #include "reader/error_meanings.h"
+#include "reader/processors.h"
 #include "reader/record/record.h"
 #include "reader/record/record_header.h"
-#include "reader/tool_messages.h"
 #include "reader/report_file.h"
+#include "reader/tool_messages.h"
 #include "reader/verdict.h"
 
 #include "report_records.h"
@@ -14,6 +15,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -196,6 +198,48 @@ TEST(ToolMessages, EachFormatTakesItsValuesApart) {
     EXPECT_TRUE(MatchToolMessage(cut.data(), cut.size(), &match));
     EXPECT_EQ(match.Id, MsgFound);
     EXPECT_TRUE(match.Cut);
+}
+
+// Each message is applied by its step's routine: only the programs' first messages belong to none.
+TEST(ToolMessages, EachMessageNamesItsStep) {
+    const MessageId starts[] = {MsgSetupStart, MsgCompanionStart, MsgUninstallStart,
+                                MsgUninstallCompanionStart};
+    for (int id = MsgSetupStart; id <= MsgNothingToUninstall; ++id) {
+        const bool start = std::find(std::begin(starts), std::end(starts), id) != std::end(starts);
+        EXPECT_EQ(StepOfMessage(static_cast<MessageId>(id)).Step == KindStart, start) << id;
+    }
+    EXPECT_EQ(StepOfMessage(MsgNone).Step, KindStart);
+    EXPECT_EQ(StepOfMessage(MsgCopyFailed).Step, KindCopy);
+    EXPECT_FALSE(StepOfMessage(MsgCopyFailed).Begins); // the copy stays open over its failure
+    EXPECT_TRUE(StepOfMessage(MsgExisting).Begins);
+    EXPECT_EQ(StepOfMessage(MsgNoDeviceSet).Order, OrderPastWalk);
+    EXPECT_EQ(StepOfMessage(MsgStoreFile).Order, OrderAtStore);
+    EXPECT_EQ(StepOfMessage(MsgFound).Order, OrderOwn);
+}
+
+// The JSON document and the summary group by these: no two problems or steps share a name.
+TEST(Vocabulary, EachProblemAndStepHasANameOfItsOwn) {
+    std::set<std::string> keys;
+    for (int kind = 0; kind < ProblemKindCount; ++kind)
+        keys.insert(WordsOfProblem(static_cast<ProblemKind>(kind)).pKey);
+    EXPECT_EQ(keys.size(), static_cast<size_t>(ProblemKindCount));
+    std::set<std::string> steps;
+    for (int step = 0; step < RunStepCount; ++step)
+        steps.insert(StepName(static_cast<RunStep>(step)));
+    EXPECT_EQ(steps.size(), static_cast<size_t>(RunStepCount));
+}
+
+// One table names the processors in the record's header, the verdict and a rollout's summary.
+TEST(Vocabulary, ProcessorsByOneTable) {
+    EXPECT_EQ(MachineWord(0x014c), "x86");
+    EXPECT_EQ(MachineWord(0x01c4), "0x1c4");
+    EXPECT_EQ(MachineName(0xaa64), "ARM64 (0xaa64)");
+    EXPECT_EQ(MachineName(0x0200), "Itanium (0x200)");
+    EXPECT_EQ(MachineName(0x5032), "machine (0x5032)");
+    EXPECT_EQ(ProcessorName(0x01c4), "ARM");
+    EXPECT_EQ(ProcessorName(0x0200), "0x200");
+    EXPECT_EQ(MachineOfArchitecture(9), 0x8664);
+    EXPECT_EQ(MachineOfArchitecture(6), 0);
 }
 
 TEST(ToolMessages, DecimalValuesAsTheToolPrintedThem) {
