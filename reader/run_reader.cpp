@@ -1,6 +1,7 @@
 #include "reader/run_reader.h"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -287,8 +288,12 @@ void EndCarriedLine(ReportState* pState) {
 } // namespace
 
 void InitReport(ReportState* pState) {
-    // The containers keep their room: a rollout reads every file into one state.
+    // The lists are emptied, not made anew: a rollout reads every file into one state and keeps their room.
     static_cast<ReportTally&>(*pState) = ReportTally();
+    ClearMachineFacts(&pState->Machine);
+    for (std::vector<std::string>* pExamples : {&pState->BadExamples, &pState->ForeignExamples,
+                                                &pState->UnknownSenderExamples, &pState->StrayExamples})
+        pExamples->clear();
     pState->Processes.clear();
     pState->Runs.clear();
     pState->Pids.clear();

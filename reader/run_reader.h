@@ -66,20 +66,15 @@ struct ReportTally {
     size_t Lines = 0;     // header lines included: a line number is the file's
     bool InHeader = true; // no line but header lines yet
     size_t HeaderLines = 0;
-    MachineFacts Machine; // from the header
     size_t Records = 0;
     size_t ToolMessages = 0;
     bool LastLineCut = false; // the last record had no line end
 
     size_t BadLines = 0;
     size_t BadByStatus[RecordStatusCount] = {};
-    std::vector<std::string> BadExamples;
-
     size_t ForeignStrings = 0;
     size_t ForeignProcesses = 0;
-    std::vector<std::string> ForeignExamples;
     size_t UnknownSenderStrings = 0; // without a process id and not the tool's
-    std::vector<std::string> UnknownSenderExamples;
 
     // A DebugView log: its time column, and how its strings came.
     DebugViewTime ViewTime = TimeElapsed; // as the first line has it
@@ -89,13 +84,19 @@ struct ReportTally {
     size_t NoPidTags = 0; // the tool's tags without a process id: its programs read as one process
     bool Utf16 = false;   // the file starts with a UTF-16 byte order mark
 
-    size_t StrayMessages = 0; // tagged messages of a process in no run
-    std::vector<std::string> StrayExamples;
+    size_t StrayMessages = 0;    // tagged messages of a process in no run
     size_t LoneTags = 0;         // tags without their message
     size_t DroppedProcesses = 0; // beyond MaxProcesses
 };
 
+// The tally, what the header says, the first few examples of each kind the tally counts, and the runs.
 struct ReportState : ReportTally {
+    MachineFacts Machine;
+    std::vector<std::string> BadExamples;
+    std::vector<std::string> ForeignExamples;
+    std::vector<std::string> UnknownSenderExamples;
+    std::vector<std::string> StrayExamples;
+
     std::vector<ProcessState> Processes;
     std::vector<Run> Runs;
     std::unordered_map<uint64_t, PidSlot> Pids;

@@ -2,20 +2,23 @@
 
 #include "reader/report_text.h"
 
+#include <cstring>
+
 namespace {
 
 // The prefix of a problem of the companion's ("" for the program that starts the run).
-std::string ProblemWho(Speaker Who) {
+const char* ProblemWho(Speaker Who) {
     return Who == SpeakerCompanion ? "companion: " : "";
 }
 
-// A problem's words with its subject in place of "%s".
-std::string Worded(const char* pWords, const std::string& Subject) {
-    std::string Words = pWords;
-    const size_t At = Words.find("%s");
-    if (At != std::string::npos)
-        Words.replace(At, 2, Subject);
-    return Words;
+// A problem's words, with its subject in place of "%s".
+void AppendWords(std::string* pOut, const char* pWords, const char* pSubject) {
+    const char* pAt = strstr(pWords, "%s");
+    if (pAt == nullptr) {
+        pOut->append(pWords);
+        return;
+    }
+    pOut->append(pWords, static_cast<size_t>(pAt - pWords)).append(pSubject).append(pAt + 2);
 }
 
 } // namespace
@@ -36,9 +39,8 @@ const char* WhoPrefix(Speaker Who) {
 
 // A problem of the run; a companion's problems say so first. `Count`, when not 0, stands before the words.
 ProblemVerdict* Problem(RunVerdict* pVerdict, Speaker Who, ProblemKind Kind, size_t Count,
-                        const std::string& Subject) {
+                        const char* pSubject) {
     const ProblemWords& Row = WordsOfProblem(Kind);
-    const std::string Words = Worded(Row.pWords, Subject);
     pVerdict->Problems.emplace_back();
     ProblemVerdict* pProblem = &pVerdict->Problems.back();
     pProblem->Companion = Who == SpeakerCompanion;
@@ -46,8 +48,15 @@ ProblemVerdict* Problem(RunVerdict* pVerdict, Speaker Who, ProblemKind Kind, siz
     pProblem->pKey = Row.pKey;
     pProblem->Severity = Row.Severity;
     pProblem->Count = Count;
-    pProblem->Label = ProblemWho(Who) + Words;
-    pProblem->Text = Count == 0 ? pProblem->Label : ProblemWho(Who) + std::to_string(Count) + " " + Words;
+    pProblem->Label = ProblemWho(Who);
+    AppendWords(&pProblem->Label, Row.pWords, pSubject);
+    if (Count == 0) {
+        pProblem->Text = pProblem->Label;
+    } else {
+        pProblem->Text = ProblemWho(Who);
+        pProblem->Text.append(std::to_string(Count)).append(" ");
+        AppendWords(&pProblem->Text, Row.pWords, pSubject);
+    }
     pProblem->HasError = false;
     pProblem->Error = 0;
     pProblem->ErrorHex = false;
@@ -91,7 +100,8 @@ void Missing(RunVerdict* pVerdict, Speaker Who, std::string* pOut, RunStep Step,
         // The words name the companion's step already.
         const std::string Words =
             (Who == SpeakerCompanion ? "the companion's " : "the ") + std::string(StepWords(Step));
-        Problem(pVerdict, SpeakerStarter, ProblemRecordEnds, 0, Words)->Companion = Who == SpeakerCompanion;
+        Problem(pVerdict, SpeakerStarter, ProblemRecordEnds, 0, Words.c_str())->Companion =
+            Who == SpeakerCompanion;
     }
     pVerdict->Incomplete = true;
 }

@@ -13,9 +13,9 @@ void AppendMore(std::string* pOut, size_t Total, size_t Shown);
 // What stands before a line of the companion's ("" for the program that starts the run).
 const char* WhoPrefix(Speaker Who);
 // A problem of the run; a companion's problems say so first. `Count`, when not 0, stands before the words;
-// `Subject` takes the place of the words' "%s".
+// `pSubject` takes the place of the words' "%s".
 ProblemVerdict* Problem(RunVerdict* pVerdict, Speaker Who, ProblemKind Kind, size_t Count = 0,
-                        const std::string& Subject = std::string());
+                        const char* pSubject = "");
 void ProblemError(ProblemVerdict* pProblem, uint32_t Error, bool Hex);
 void AddStep(RunVerdict* pVerdict, Speaker Who, RunStep Step, const char* pSubject, StepOutcome Outcome,
              bool HasError = false, uint32_t Error = 0);

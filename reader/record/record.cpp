@@ -39,36 +39,19 @@ int HexDigit(char c) {
     return -1;
 }
 
-// The escape at p (a backslash, `Left` bytes before the line's end): the byte it stands for goes to
-// *pChar; returns the bytes it takes, 0 for a bad escape.
-size_t DecodeEscape(const char* p, size_t Left, char* pChar) {
-    if (Left < 2)
-        return 0;
-    switch (p[1]) {
-    case '\\':
-        *pChar = '\\';
-        return 2;
-    case 'n':
-        *pChar = '\n';
-        return 2;
-    case 'r':
-        *pChar = '\r';
-        return 2;
-    case 't':
-        *pChar = '\t';
-        return 2;
-    case 'x': {
-        const int High = Left > 2 ? HexDigit(p[2]) : -1;
-        const int Low = Left > 3 ? HexDigit(p[3]) : -1;
-        if (High < 0 || Low < 0)
-            return 0;
-        *pChar = static_cast<char>(High * 16 + Low);
-        return 4;
-    }
-    default:
-        return 0;
-    }
+// The byte each one-letter escape stands for, 0 for a letter that is none.
+struct SimpleEscapes {
+    char Byte[256];
+};
+constexpr SimpleEscapes MakeSimpleEscapes() {
+    SimpleEscapes Table{};
+    Table.Byte[static_cast<unsigned char>('\\')] = '\\';
+    Table.Byte[static_cast<unsigned char>('n')] = '\n';
+    Table.Byte[static_cast<unsigned char>('r')] = '\r';
+    Table.Byte[static_cast<unsigned char>('t')] = '\t';
+    return Table;
 }
+constexpr SimpleEscapes Simple = MakeSimpleEscapes();
 
 // Undoes dbgmon's escapes. Bytes it would have escaped but finds raw are taken as they stand, except
 // the three that can only mean a damaged line: NUL, TAB and CR.
@@ -98,13 +81,21 @@ RecordStatus Unescape(const char* p, size_t Length, Record* pRecord) {
             Status = RecordTooLong;
             break;
         }
-        // p[i] is a backslash.
-        const size_t Used = DecodeEscape(p + i, Length - i, &pRecord->Text[Out]);
+        // p[i] is a backslash: a one-letter escape, or \x and two hex digits.
+        const char Letter = i + 1 < Length ? p[i + 1] : '\0';
+        char c = Simple.Byte[static_cast<unsigned char>(Letter)];
+        size_t Used = c == '\0' ? 0 : 2;
+        if (Letter == 'x') {
+            const int High = i + 2 < Length ? HexDigit(p[i + 2]) : -1;
+            const int Low = i + 3 < Length ? HexDigit(p[i + 3]) : -1;
+            c = static_cast<char>(High * 16 + Low);
+            Used = High < 0 || Low < 0 ? 0 : 4;
+        }
         if (Used == 0) {
             Status = RecordBadEscape;
             break;
         }
-        ++Out;
+        pRecord->Text[Out++] = c;
         i += Used;
     }
     pRecord->TextLength = Out;

@@ -103,7 +103,7 @@ bool EarlyLines(const EarlySteps& P, Speaker Who, RunVerdict* pVerdict, std::str
     AddStep(pVerdict, Who, RunStepStart, "", OutcomeFailed);
     if (P.EarlyFailure == MsgNoHalf) {
         MachineLine(P, Who, pOut);
-        Problem(pVerdict, Who, ProblemNoPackageHalf, 0, MachineName(P.Machine));
+        Problem(pVerdict, Who, ProblemNoPackageHalf, 0, MachineName(P.Machine).c_str());
         return false;
     }
     pOut->append("  ")

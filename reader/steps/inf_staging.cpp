@@ -8,13 +8,18 @@
 
 namespace {
 
-// The INF a message names: it becomes the current one with `Step`.
-bool NamedInf(InfStep* pStep, const MessageValue& Name, FileStep Step) {
+// The INF a message names: it becomes the current one, in `State` for `Reason`.
+bool NamedInf(InfStep* pStep, const MessageValue& Name, StepState State, FailReason Reason,
+              std::string Detail) {
     const int Index = NameIndex(Name, InfNames, InfCount);
     if (Index < 0)
         return false;
     pStep->CurrentInf = Index;
-    pStep->Infs[Index] = std::move(Step);
+    FileStep& Inf = pStep->Infs[Index];
+    Inf.State = State;
+    Inf.Reason = Reason;
+    Inf.Error = 0;
+    Inf.Detail = std::move(Detail);
     return true;
 }
 
@@ -49,11 +54,11 @@ bool ApplyInfMessage(InfStep* pStep, const MessageMatch& Match) {
     const MessageValue& V1 = Match.Values[1];
     switch (Match.Id) {
     case MsgFullName:
-        return NamedInf(pStep, V0, FileStep{StepPending, ReasonNone, 0, std::string()});
+        return NamedInf(pStep, V0, StepPending, ReasonNone, std::string());
     case MsgMallocFullName:
         return NextInfNoMemory(pStep);
     case MsgFullNameTooLong:
-        return NamedInf(pStep, V1, FileStep{StepFailed, ReasonTooLong, 0, JoinedPath(V0, V1)});
+        return NamedInf(pStep, V1, StepFailed, ReasonTooLong, JoinedPath(V0, V1));
     case MsgInfFailed:
     case MsgInfStaged:
         return InfOutcome(pStep, Match);
