@@ -39,9 +39,14 @@ TEST(InstallJudgement, DriversArrivedOrNamedOnGoldenRecords) {
          "not copied: WdfCoInstaller01009.dll; not staged: usbvcom_brom.inf"},
         {"wine-missing-companion-64", InstallNotArrived, "Fenwarr64.exe did not run; not copied: WinUSB"},
         {"module-path-failed-64", InstallNotArrived, "Fenwarr64.exe did not run"},
+        {"header-win10-64", InstallNotArrived, "the drivers did not arrive: not staged: usbvcom.inf"},
+        {"debugview-full-64", InstallArrived, "the drivers arrived"},
+        {"install-then-uninstall-win2000", InstallArrived, "the drivers arrived"},
+        {"debugview-early-failure", InstallEarlyStop, "early steps"},
         {"early-failure", InstallEarlyStop, "early steps"},
         {"no-run", InstallNoRun, "no run of FenwarrSetup.exe"},
         {"wine-uninstall-32", InstallNoRun, "no run of FenwarrSetup.exe"},
+        {"uninstall-refused", InstallNoRun, "no run of FenwarrSetup.exe"},
     };
     for (const Case& C : Cases) {
         const InstallJudgement J = JudgeFile(GoldenDir + C.pRecord + ".txt");

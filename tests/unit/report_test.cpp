@@ -217,6 +217,37 @@ TEST(ToolMessages, EachMessageNamesItsStep) {
     EXPECT_EQ(StepOfMessage(MsgFound).Order, OrderOwn);
 }
 
+// Each platform line the setup program traces takes its road; another is a message not understood.
+TEST(Runs, PlatformLineNamesTheRoad) {
+    const struct {
+        const char* line;
+        int bits;
+    } cases[] = {{" XP32", 32}, {" XP64", 64},     {" Vista32", 32},  {" Vista64", 64}, {"7 32", 32},
+                 {"7 64", 64},  {" os is 32", 32}, {" os is 64", 64}, {" 11 64", 0}};
+    for (const auto& c : cases) {
+        const auto state = StateOf(Msg(7, "Setup Device\n") +
+                                   Msg(7, std::string("Setup device for Windows") + c.line + "\n"));
+        ASSERT_EQ(state->Processes.size(), 1u) << c.line;
+        EXPECT_EQ(state->Processes[0].Bits, c.bits) << c.line;
+        EXPECT_EQ(state->Processes[0].UnknownMessages, c.bits == 0 ? 1u : 0u) << c.line;
+    }
+}
+
+// A state read again for the next file of a rollout keeps nothing of the one before.
+TEST(Runs, AStateReadAgainStartsOver) {
+    std::unique_ptr<ReportState> state = StateOf("# computer: PC-1\nnot a record\n" + Line(9, "other") +
+                                                 Msg(7, "Setup Device\n") + Msg(7, "Odd\n"));
+    EXPECT_EQ(state->BadLines, 1u);
+    InitReport(state.get());
+    FeedReport(state.get(), "", 0);
+    FinishReport(state.get());
+    EXPECT_EQ(state->Lines, 0u);
+    EXPECT_TRUE(state->Machine.Computer.empty());
+    EXPECT_TRUE(state->BadExamples.empty() && state->ForeignExamples.empty());
+    EXPECT_EQ(state->BadLines + state->ForeignStrings, 0u);
+    EXPECT_TRUE(state->Processes.empty() && state->Runs.empty() && state->Pids.empty());
+}
+
 // The JSON document and the summary group by these: no two problems or steps share a name.
 TEST(Vocabulary, EachProblemAndStepHasANameOfItsOwn) {
     std::set<std::string> keys;
