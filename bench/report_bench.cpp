@@ -3,8 +3,8 @@
 // records made from the golden records (machines named by headers, steps failed with varied errors)
 // folded into one summary. `report_bench --make-rollout DIR [COUNT]` writes such a rollout as files,
 // for bench/rollout_bench.sh to time fenwarr-report on it.
-#include "reader/rollout_summary.h"
 #include "reader/report_file.h"
+#include "reader/rollout_summary.h"
 #include "reader/verdict.h"
 
 #include <benchmark/benchmark.h>

@@ -2,11 +2,11 @@
 
 #include "capture/capture.h"
 #include "installer/action_data.h"
-#include "reader/install_judgement.h"
 #include "installer/machine_facts.h"
 #include "installer/msi_log.h"
 #include "installer/record_folder.h"
 #include "installer/run_event.h"
+#include "reader/install_judgement.h"
 #include "reader/report_writer.h"
 #include "reader/verdict.h"
 

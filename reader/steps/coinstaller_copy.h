@@ -2,8 +2,8 @@
 // success message: it succeeded when the next step begins without a failure.
 #pragma once
 
-#include "reader/steps/package_files.h"
 #include "reader/run_steps.h"
+#include "reader/steps/package_files.h"
 #include "reader/tool_messages.h"
 
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The INF staging: each of the package's INF files into the driver store, in a fixed order.
 #pragma once
 
-#include "reader/steps/package_files.h"
 #include "reader/run_steps.h"
+#include "reader/steps/package_files.h"
 #include "reader/tool_messages.h"
 
 #include <string>

@@ -2,8 +2,8 @@
 // the co-installers kept, and the end of the run.
 #pragma once
 
-#include "reader/steps/package_files.h"
 #include "reader/run_steps.h"
+#include "reader/steps/package_files.h"
 #include "reader/tool_messages.h"
 
 #include <cstddef>

@@ -1,11 +1,11 @@
 // The MSI custom action's own decisions: the install's verdict on real records, the log's escaping,
 // its data, and which records it keeps.
 #include "installer/action_data.h"
-#include "reader/install_judgement.h"
 #include "installer/msi_text.h"
 #include "installer/record_header.h"
 #include "installer/record_names.h"
 #include "installer/run_event.h"
+#include "reader/install_judgement.h"
 #include "report_records.h"
 
 #include <gtest/gtest.h>

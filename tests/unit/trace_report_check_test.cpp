@@ -9,8 +9,8 @@
 #include "companion/companion_main.h"
 #include "installer/run_event.h"
 #include "sweep_machine.h"
-#include "reader/tool_messages.h"
 #include "reader/report_file.h"
+#include "reader/tool_messages.h"
 #include "reader/verdict.h"
 #include "trace/trace.h"
 
