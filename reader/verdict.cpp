@@ -1,6 +1,5 @@
 #include "reader/verdict.h"
 
-#include "reader/error_meanings.h"
 #include "reader/process_lines.h"
 #include "reader/processors.h"
 #include "reader/report_text.h"

@@ -1,6 +1,6 @@
-// The support engineer's report: each run step by step, what else the record held, one overall line.
-// The verdict on each run (its steps, its problems and how grave they are) is a structure of its own, which
-// the text report, the JSON document and a rollout's summary all render.
+// The verdict on a record: its runs, each with its steps, its problems and how grave they are, and the
+// report's one overall line. Each step's part of a run comes from its room in reader/steps/, its lines for
+// the text report with it; the JSON document and a rollout's summary render the verdict.
 #pragma once
 
 #include "reader/problem_kinds.h"

@@ -1,6 +1,5 @@
 #include "reader/steps/early_steps.h"
 
-#include "reader/error_meanings.h"
 #include "reader/processors.h"
 #include "reader/report_text.h"
 #include "reader/steps/step_values.h"

@@ -1,7 +1,5 @@
 #include "reader/steps/handoff.h"
 
-#include "reader/error_meanings.h"
-#include "reader/processors.h"
 #include "reader/report_text.h"
 #include "reader/steps/step_values.h"
 #include "reader/verdict_lines.h"
