@@ -42,7 +42,8 @@ enum ProblemKind {
     ProblemKindCount,
 };
 
-struct ProblemWords {
+// In the order a row reads best; a few padding bytes per row do not matter.
+struct ProblemWords { // NOLINT(clang-analyzer-optin.performance.Padding)
     ProblemKind Kind;
     const char* pKey;
     VerdictSeverity Severity;
