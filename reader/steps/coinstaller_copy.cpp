@@ -85,9 +85,7 @@ bool ApplyCopyMessage(CopyStep* pStep, const MessageMatch& Match) {
 void CoInstallerLines(const CopyStep& P, Speaker Who, RunVerdict* pVerdict, std::string* pOut) {
     for (int i = 0; i < CoInstallerCount; ++i) {
         const FileStep& Step = P.CoInstallers[i];
-        pOut->append("  ")
-            .append(WhoPrefix(Who))
-            .append(Who == SpeakerCompanion ? "co-installer " : "Co-installer ");
+        StepLabel(pOut, Who, "co-installer ");
         pOut->append(CoInstallerNames[i]).append(": ");
         if (Step.State == StepNotReached) {
             Missing(pVerdict, Who, pOut, RunStepCoInstaller, CoInstallerNames[i]);

@@ -86,10 +86,8 @@ const char* EarlyFailureMeaning(MessageId Id) {
 
 // The processor without a package half: a setup run's stop, an uninstall run's note.
 void MachineLine(const EarlySteps& P, Speaker Who, std::string* pOut) {
-    pOut->append("  ")
-        .append(WhoPrefix(Who))
-        .append(Who == SpeakerCompanion ? "machine: " : "Machine: ")
-        .append(MachineName(P.Machine));
+    StepLabel(pOut, Who, "machine: ");
+    pOut->append(MachineName(P.Machine));
     pOut->append(": the package has halves for x86 and x64 only, and drivers must match the processor");
     pOut->append(P.Uninstalling ? "; the uninstall goes on: what is ours is taken away on any machine\n"
                                 : "; nothing was changed, exit code 0\n");
@@ -105,9 +103,7 @@ bool EarlyLines(const EarlySteps& P, Speaker Who, RunVerdict* pVerdict, std::str
         Problem(pVerdict, Who, ProblemNoPackageHalf, 0, MachineName(P.Machine).c_str());
         return false;
     }
-    pOut->append("  ")
-        .append(WhoPrefix(Who))
-        .append(Who == SpeakerCompanion ? "early failure: " : "Early failure: ");
+    StepLabel(pOut, Who, "early failure: ");
     pOut->append(EarlyFailureMeaning(P.EarlyFailure));
     pOut->append(P.Uninstalling ? "; nothing was removed, exit code 0\n"
                                 : "; nothing was installed, exit code 0\n");
