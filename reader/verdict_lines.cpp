@@ -6,6 +6,11 @@
 
 namespace {
 
+// What stands before a line of the companion's ("" for the program that starts the run).
+const char* WhoPrefix(Speaker Who) {
+    return Who == SpeakerCompanion ? "Companion " : "";
+}
+
 // The prefix of a problem of the companion's ("" for the program that starts the run).
 const char* ProblemWho(Speaker Who) {
     return Who == SpeakerCompanion ? "companion: " : "";
@@ -30,11 +35,6 @@ void AppendMore(std::string* pOut, size_t Total, size_t Shown) {
     pOut->append("    ... and ");
     AppendNumber(pOut, Total - Shown);
     pOut->append(" more\n");
-}
-
-// What stands before a line of the companion's ("" for the program that starts the run).
-const char* WhoPrefix(Speaker Who) {
-    return Who == SpeakerCompanion ? "Companion " : "";
 }
 
 // A problem of the run; a companion's problems say so first. `Count`, when not 0, stands before the words.

@@ -10,8 +10,6 @@
 
 // The line under a list cut to its first entries: how many more there were.
 void AppendMore(std::string* pOut, size_t Total, size_t Shown);
-// What stands before a line of the companion's ("" for the program that starts the run).
-const char* WhoPrefix(Speaker Who);
 // A problem of the run; a companion's problems say so first. `Count`, when not 0, stands before the words;
 // `pSubject` takes the place of the words' "%s".
 ProblemVerdict* Problem(RunVerdict* pVerdict, Speaker Who, ProblemKind Kind, size_t Count = 0,
