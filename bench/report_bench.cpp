@@ -3,6 +3,7 @@
 // records made from the golden records (machines named by headers, steps failed with varied errors)
 // folded into one summary. `report_bench --make-rollout DIR [COUNT]` writes such a rollout as files,
 // for bench/rollout_bench.sh to time fenwarr-report on it.
+#include "reader/report_file.h"
 #include "reader/rollout_summary.h"
 #include "reader/verdict.h"
 

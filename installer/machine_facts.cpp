@@ -1,6 +1,8 @@
 // The facts a record's header names, read from this Windows.
 #include "installer/machine_facts.h"
 
+#include "reader/processors.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -47,16 +49,7 @@ uint16_t ReadMachine() {
         return Native;
     SYSTEM_INFO Info;
     GetNativeSystemInfo(&Info);
-    switch (Info.wProcessorArchitecture) {
-    case PROCESSOR_ARCHITECTURE_AMD64:
-        return 0x8664;
-    case PROCESSOR_ARCHITECTURE_INTEL:
-        return 0x014c;
-    case 12: // PROCESSOR_ARCHITECTURE_ARM64
-        return 0xaa64;
-    default:
-        return 0;
-    }
+    return MachineOfArchitecture(Info.wProcessorArchitecture);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "installer/record_header.h"
 
+#include "reader/processors.h"
+
 #include <cstdio>
 
 namespace {
@@ -13,22 +15,6 @@ std::string Printable(const char* pText) {
 }
 
 } // namespace
-
-std::string MachineWord(uint16_t Machine) {
-    switch (Machine) {
-    case 0x014c:
-        return "x86";
-    case 0x8664:
-        return "x64";
-    case 0xaa64:
-        return "ARM64";
-    default: {
-        char Hex[8];
-        snprintf(Hex, sizeof(Hex), "0x%x", Machine);
-        return Hex;
-    }
-    }
-}
 
 std::string RecordHeader(const HeaderFacts& Facts, const char* pVersion, const char* pProgram,
                          const char* pAction) {

@@ -18,6 +18,3 @@ struct HeaderFacts {
 
 std::string RecordHeader(const HeaderFacts& Facts, const char* pVersion, const char* pProgram,
                          const char* pAction);
-
-// "x86", "x64", "ARM64", else "0x<hex>".
-std::string MachineWord(uint16_t Machine);

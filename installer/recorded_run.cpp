@@ -2,11 +2,12 @@
 
 #include "capture/capture.h"
 #include "installer/action_data.h"
-#include "installer/install_judgement.h"
 #include "installer/machine_facts.h"
 #include "installer/msi_log.h"
 #include "installer/record_folder.h"
 #include "installer/run_event.h"
+#include "reader/install_judgement.h"
+#include "reader/report_writer.h"
 #include "reader/verdict.h"
 
 #include <msiquery.h>
@@ -202,7 +203,7 @@ UINT Conclude(MSIHANDLE Install, RunKind Which, const ActionData& Action, HANDLE
         WriteRunEvent(RemovalEvent(Which == RunRollback, *pVerdict, Overall, pRecordPath));
         return ERROR_SUCCESS;
     }
-    const InstallJudgement Judgement = JudgeInstall(*pState);
+    const InstallJudgement Judgement = JudgeInstall(*pVerdict);
     WriteRunEvent(InstallEvent(Judgement, Status, Overall, pRecordPath));
     if (Judgement.Outcome == InstallArrived) {
         LogLine(Install, "verdict: " + Judgement.What);

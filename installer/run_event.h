@@ -2,7 +2,7 @@
 // source is registered by the MSI; FenwarrEvents.dll holds the texts Event Viewer shows (messages.mc).
 #pragma once
 
-#include "installer/install_judgement.h"
+#include "reader/install_judgement.h"
 #include "reader/verdict.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "reader/report_text.h"
 
 #include "reader/error_meanings.h"
-#include "reader/record.h"
+#include "reader/record/record.h"
 
 void AppendNumber(std::string* pOut, uint64_t Value) {
     char Digits[24];

@@ -1,6 +1,7 @@
 #include "reader/rollout_summary.h"
 
 #include "reader/error_meanings.h"
+#include "reader/processors.h"
 #include "reader/report_text.h"
 #include "reader/verdict_json.h"
 
@@ -20,18 +21,6 @@ const char* const RoadTexts[RoadCount] = {"road not recorded", "32-bit", "64-bit
 
 int RunKind(const RunVerdict& Run) {
     return (Run.CompanionAlone ? 2 : 0) + (Run.Uninstall ? 1 : 0);
-}
-
-// The processor as the header names it: "ARM64", or the machine number.
-std::string ProcessorName(uint32_t Machine) {
-    std::string Name;
-    if (Machine == 0xaa64)
-        Name = "ARM64";
-    else if (Machine == 0x1c4)
-        Name = "ARM";
-    else
-        AppendHex(&Name, Machine);
-    return Name;
 }
 
 // What a record tells of its machine: the header, else what the runs traced.

@@ -1,22 +1,11 @@
 #include "reader/run_reader.h"
 
 #include <cstring>
-
-const char* const CoInstallerNames[CoInstallerCount] = {"WinUSBCoInstaller2.dll", "WdfCoInstaller01009.dll"};
-const char* const InfNames[InfCount] = {"Halvex_mdm.inf", "Halvex_ser.inf",   "Halvex_adb.inf", "cdc-acm.inf",
-                                        "WceIS.inf",      "usbvcom_brom.inf", "usbvcom.inf"};
+#include <initializer_list>
 
 namespace {
 
-// The platform lines the setup program traces, after "Setup device for Windows".
-constexpr const char* PlatformNames[] = {" XP32", " XP64", " Vista32",  " Vista64",
-                                         "7 32",  "7 64",  " os is 32", " os is 64"};
-
 enum { ExampleChars = 100 };
-
-std::string ValueText(const MessageValue& Value) {
-    return std::string(Value.p, Value.Length);
-}
 
 // Keeps the first few examples of a kind, shortened and escaped for the terminal.
 void KeepExample(std::vector<std::string>* pExamples, const char* pText, size_t Length) {
@@ -30,452 +19,46 @@ void KeepExample(std::vector<std::string>* pExamples, const char* pText, size_t 
     }
 }
 
-// The index in `pNames` of the file name at the end of `Value` (a path or a bare name), or -1.
-int NameIndex(const MessageValue& Value, const char* const* pNames, int Count) {
-    const char* pName = Value.p;
-    for (size_t i = 0; i < Value.Length; ++i) {
-        if (Value.p[i] == '\\')
-            pName = Value.p + i + 1;
-    }
-    const size_t Length = Value.Length - static_cast<size_t>(pName - Value.p);
-    int Found = -1;
-    for (int i = 0; i < Count && Found < 0; ++i) {
-        if (strlen(pNames[i]) == Length && memcmp(pNames[i], pName, Length) == 0)
-            Found = i;
-    }
-    return Found;
-}
-
-void InitProcess(ProcessState* pProcess, ProgramRole Role, const Record& Rec) {
-    pProcess->Role = Role;
-    pProcess->HasPid = Rec.HasPid;
-    pProcess->Pid = Rec.Pid;
-    pProcess->FirstLine = 0;
-    pProcess->HasTime = false;
-    pProcess->FirstMs = pProcess->LastMs = 0;
-    pProcess->Messages = 0;
-    pProcess->EarlyFailure = MsgNone;
-    pProcess->HasMajor = pProcess->HasMinor = false;
-    pProcess->Major = pProcess->Minor = 0;
-    pProcess->OtherOs = false;
-    pProcess->Bits = 0;
-    pProcess->NoHalf = false;
-    pProcess->Machine = 0;
-    for (FileStep& Step : pProcess->CoInstallers)
-        Step = FileStep{StepNotReached, ReasonNone, 0, std::string()};
-    pProcess->CurrentCoInstaller = -1;
-    pProcess->CopyOpen = false;
-    pProcess->CopyReason = ReasonNone;
-    pProcess->CopyError = 0;
-    for (FileStep& Step : pProcess->Infs)
-        Step = FileStep{StepNotReached, ReasonNone, 0, std::string()};
-    pProcess->CurrentInf = -1;
-    pProcess->NodeCount = 0;
-    for (size_t& Count : pProcess->NodeOutcomes)
-        Count = 0;
-    pProcess->NodesSkippedNoMemory = 0;
-    pProcess->NodesPassedOver = 0;
-    pProcess->NodeOpen = false;
-    pProcess->DevicesWalked = false;
-    pProcess->WalkCut = false;
-    pProcess->WalkCutError = 0;
-    pProcess->Refresh = RefreshNotReached;
-    pProcess->DeviceSetFailed = false;
-    pProcess->DeviceSetError = 0;
-    pProcess->StoreReached = false;
-    for (FileStep& Step : pProcess->PackageInfs)
-        Step = FileStep{StepNotReached, ReasonNone, 0, std::string()};
-    pProcess->StoreLeftAlone = MsgNone;
-    pProcess->StoreError = 0;
-    pProcess->StoreListCut = false;
-    pProcess->StoreListError = 0;
-    pProcess->StoreFileCount = 0;
-    for (size_t& Count : pProcess->StoreOutcomes)
-        Count = 0;
-    pProcess->StoreFileOpen = false;
-    pProcess->SkippedFileCount = 0;
-    pProcess->CoInstallersKept = false;
-    pProcess->NothingToUninstall = false;
-    pProcess->Handoff = HandoffNotReached;
-    pProcess->ModulePathError = 0;
-    pProcess->CompanionProcess = -1;
-    pProcess->UnknownMessages = 0;
-    pProcess->UntaggedStrings = 0;
-    pProcess->CutMessages = 0;
-}
-
 void Unknown(ProcessState* pProcess, const Record& Rec) {
     ++pProcess->UnknownMessages;
     KeepExample(&pProcess->UnknownExamples, Rec.Text, Rec.TextLength);
 }
 
-// Messages that belong to a co-installer copy begun with "ExistingFileName".
-bool IsCopyMessage(MessageId Id) {
-    return Id == MsgNew || Id == MsgMallocSysPath || Id == MsgNoSysPath || Id == MsgMallocNew ||
-           Id == MsgNewTooLong || Id == MsgCopyFailed || Id == MsgCoInstallFailed;
+// A step's routine on its own part of the process; false when the message does not fit the step.
+using StepRoutine = bool (*)(ProcessState* pProcess, const MessageMatch& Match);
+
+template <typename Part, bool (*Apply)(Part*, const MessageMatch&)>
+bool OnPart(ProcessState* pProcess, const MessageMatch& Match) {
+    return Apply(pProcess, Match);
 }
 
-void CopyCause(ProcessState* pProcess, FailReason Reason, std::string Detail) {
-    pProcess->CopyReason = Reason;
-    pProcess->CopyDetail = std::move(Detail);
+// A program's first message is the caller's: one here is out of place, as is a message the tool has not.
+bool NoStep(ProcessState* /*pProcess*/, const MessageMatch& /*Match*/) {
+    return false;
 }
 
-// The outcome of the node found last.
-void NodeResult(ProcessState* pProcess, const Record& Rec, NodeOutcome Outcome, std::string DriverKey,
-                uint32_t Error) {
-    if (!pProcess->NodeOpen) {
-        Unknown(pProcess, Rec); // an outcome without a node before it
-        return;
-    }
-    pProcess->NodeOpen = false;
-    --pProcess->NodeOutcomes[NodePending];
-    ++pProcess->NodeOutcomes[Outcome];
-    if (pProcess->Nodes.size() == pProcess->NodeCount) {
-        DeviceNode& Node = pProcess->Nodes.back();
-        Node.Outcome = Outcome;
-        Node.DriverKey = std::move(DriverKey);
-        Node.Error = Error;
-    }
-}
-
-// Uninstall: the outcome of the store file found last.
-void StoreResult(ProcessState* pProcess, const Record& Rec, StoreOutcome Outcome, uint32_t Error) {
-    if (!pProcess->StoreFileOpen) {
-        Unknown(pProcess, Rec); // an outcome without a store file before it
-        return;
-    }
-    pProcess->StoreFileOpen = false;
-    --pProcess->StoreOutcomes[StorePending];
-    ++pProcess->StoreOutcomes[Outcome];
-    if (pProcess->StoreFiles.size() == pProcess->StoreFileCount) {
-        pProcess->StoreFiles.back().Outcome = Outcome;
-        pProcess->StoreFiles.back().Error = Error;
-    }
-}
-
-void SkipFile(ProcessState* pProcess, MessageId Why, uint32_t Error, std::string Path) {
-    ++pProcess->SkippedFileCount;
-    if (pProcess->SkippedFiles.size() < MaxNodesKept)
-        pProcess->SkippedFiles.push_back(SkippedFile{Why, Error, std::move(Path)});
-}
-
-// A %d error value, 0 when it is not a number.
-uint32_t DecimalError(const MessageValue& Value) {
-    uint32_t Number = 0;
-    return ValueAsDecimal(Value, &Number) ? Number : 0;
-}
-uint32_t HexError(const MessageValue& Value) {
-    uint32_t Number = 0;
-    return ValueAsHex(Value, &Number) ? Number : 0;
-}
-
-// The uninstall steps run in a fixed order: devices, driver store, co-installers, refresh. A message of
-// one step shows that the steps before it have ended.
-void UninstallStepReached(ProcessState* pProcess, MessageId Id) {
-    pProcess->DevicesWalked = true;
-    if (Id != MsgNoDeviceSet)
-        pProcess->StoreReached = true;
-}
-
-void ApplyUninstallMessage(ProcessState* pProcess, const MessageMatch& Match, const Record& Rec) {
-    const MessageValue& V0 = Match.Values[0];
-    const MessageValue& V1 = Match.Values[1];
-    switch (Match.Id) {
-    case MsgUninstallHandoff:
-        pProcess->Handoff = HandoffBegun;
-        return;
-    case MsgNodeUninstalled:
-        NodeResult(pProcess, Rec, NodeUninstalled, std::string(), 0);
-        return;
-    case MsgNodeUninstallFailed:
-        NodeResult(pProcess, Rec, NodeUninstallFailed, std::string(), HexError(V0));
-        return;
-    case MsgNoDeviceSet:
-        pProcess->DeviceSetFailed = true;
-        pProcess->DeviceSetError = HexError(V0);
-        break;
-    case MsgNoStoreUninstall:
-    case MsgNoPackageInf:
-    case MsgStorePathFailed:
-    case MsgFindFirstFailed:
-        pProcess->StoreLeftAlone = Match.Id;
-        pProcess->StoreError =
-            Match.Id == MsgNoStoreUninstall || Match.Id == MsgFindFirstFailed ? DecimalError(V0) : 0;
-        pProcess->StoreDetail = ValueText(Match.Id == MsgFindFirstFailed ? V1 : V0);
-        break;
-    case MsgFindNextFailed:
-        pProcess->StoreListCut = true;
-        pProcess->StoreListError = DecimalError(V0);
-        break;
-    case MsgPackageInfTooLong:
-    case MsgPackageInfMissing: {
-        const int Index = NameIndex(V1, InfNames, InfCount);
-        if (Index < 0) {
-            Unknown(pProcess, Rec);
-        } else if (Match.Id == MsgPackageInfTooLong) {
-            pProcess->PackageInfs[Index] =
-                FileStep{StepFailed, ReasonTooLong, 0, ValueText(V0) + "\\" + ValueText(V1)};
-        } else {
-            pProcess->PackageInfs[Index] = FileStep{StepFailed, ReasonError, DecimalError(V0), ValueText(V1)};
-        }
-        break;
-    }
-    case MsgStoreNameTooLong:
-        SkipFile(pProcess, Match.Id, 0, ValueText(V0) + "\\" + ValueText(V1));
-        break;
-    case MsgOpenFailed:
-    case MsgReadFailed:
-        SkipFile(pProcess, Match.Id, DecimalError(V0), ValueText(V1));
-        break;
-    case MsgStoreFile:
-        ++pProcess->StoreFileCount;
-        ++pProcess->StoreOutcomes[StorePending];
-        pProcess->StoreFileOpen = true;
-        if (pProcess->StoreFiles.size() < MaxNodesKept)
-            pProcess->StoreFiles.push_back(StoreFile{ValueText(V0), StorePending, 0});
-        break;
-    case MsgStoreRemoved:
-        StoreResult(pProcess, Rec, StoreRemoved, 0);
-        break;
-    case MsgStoreRefused:
-        StoreResult(pProcess, Rec, StoreRefused, HexError(V0));
-        break;
-    case MsgCoInstallersKept:
-        pProcess->CoInstallersKept = true;
-        break;
-    case MsgNothingToUninstall:
-        pProcess->NothingToUninstall = true;
-        break;
-    default:
-        Unknown(pProcess, Rec);
-        return;
-    }
-    UninstallStepReached(pProcess, Match.Id);
-}
+// By StepKind.
+constexpr StepRoutine StepRoutines[StepKindCount] = {
+    NoStep,
+    OnPart<EarlySteps, ApplyEarlyMessage>,
+    OnPart<CopyStep, ApplyCopyMessage>,
+    OnPart<InfStep, ApplyInfMessage>,
+    OnPart<WalkStep, ApplyWalkMessage>,
+    OnPart<HandoffStep, ApplyHandoffMessage>,
+    OnPart<StoreStep, ApplyStoreMessage>,
+};
 
 void ApplyMessage(ProcessState* pProcess, const MessageMatch& Match, const Record& Rec) {
-    const MessageValue& V0 = Match.Values[0];
-    const MessageValue& V1 = Match.Values[1];
-    uint32_t Number = 0;
-
+    const MessageStep Step = StepOfMessage(Match.Id);
     // A copy has no success message: it succeeded when the next step begins without a failure.
-    if (pProcess->CopyOpen && !IsCopyMessage(Match.Id)) {
-        FileStep& Step = pProcess->CoInstallers[pProcess->CurrentCoInstaller];
-        if (Step.State == StepPending)
-            Step.State = StepDone;
-        pProcess->CopyOpen = false;
-    }
-
-    switch (Match.Id) {
-    case MsgNoVersion:
-    case MsgMallocSysDir:
-    case MsgNoSysDir:
-    case MsgMallocSourceDir:
-        pProcess->EarlyFailure = Match.Id;
-        break;
-    case MsgSysPath:
-        pProcess->SysPath = ValueText(V0);
-        break;
-    case MsgMajor:
-        pProcess->HasMajor = ValueAsDecimal(V0, &pProcess->Major);
-        break;
-    case MsgMinor:
-        pProcess->HasMinor = ValueAsDecimal(V0, &pProcess->Minor);
-        break;
-    case MsgOtherOs:
-        pProcess->OtherOs = true;
-        break;
-    case MsgNoHalf: {
-        pProcess->NoHalf = ValueAsHex(V0, &pProcess->Machine);
-        const ProgramKind* pKind = FindProgramByRole(pProcess->Role);
-        if (!pProcess->NoHalf)
-            Unknown(pProcess, Rec);
-        else if (pKind != nullptr && !pKind->Uninstall)
-            pProcess->EarlyFailure = MsgNoHalf;
-        break;
-    }
-    case MsgPlatform: {
-        bool Known = false;
-        for (const char* pName : PlatformNames)
-            Known = Known || (strlen(pName) == V0.Length && memcmp(pName, V0.p, V0.Length) == 0);
-        if (Known) {
-            pProcess->PlatformLine = "Setup device for Windows" + ValueText(V0);
-            pProcess->Bits = V0.p[V0.Length - 2] == '6' ? 64 : 32;
-        } else {
-            Unknown(pProcess, Rec);
-        }
-        break;
-    }
-
-    case MsgExisting: {
-        const int Index = NameIndex(V0, CoInstallerNames, CoInstallerCount);
-        if (Index < 0) {
-            Unknown(pProcess, Rec);
-            break;
-        }
-        pProcess->CurrentCoInstaller = Index;
-        pProcess->CoInstallers[Index].State = StepPending;
-        pProcess->CopyOpen = true;
-        CopyCause(pProcess, ReasonNone, std::string());
-        break;
-    }
-    case MsgMallocExisting:
-    case MsgMallocSysPath:
-    case MsgMallocNew:
-        CopyCause(pProcess, ReasonNoMemory, std::string());
-        break;
-    case MsgNoSysPath:
-        CopyCause(pProcess, ReasonNoSystemPath, std::string());
-        break;
-    case MsgExistingTooLong:
-    case MsgNewTooLong:
-        CopyCause(pProcess, ReasonTooLong, ValueText(V0) + "\\" + ValueText(V1));
-        break;
-    case MsgNew:
-        break;
-    case MsgCopyFailed:
-        if (ValueAsDecimal(V0, &Number)) {
-            CopyCause(pProcess, ReasonError, std::string());
-            pProcess->CopyError = Number;
-        } else {
-            CopyCause(pProcess, ReasonUnknown, std::string());
-        }
-        break;
-    case MsgCoInstallFailed: {
-        const int Index = NameIndex(V0, CoInstallerNames, CoInstallerCount);
-        if (Index < 0) {
-            Unknown(pProcess, Rec);
-            break;
-        }
-        FileStep& Step = pProcess->CoInstallers[Index];
-        Step.State = StepFailed;
-        Step.Reason = pProcess->CopyReason == ReasonNone ? ReasonUnknown : pProcess->CopyReason;
-        Step.Error = pProcess->CopyError;
-        Step.Detail = pProcess->CopyDetail;
-        pProcess->CurrentCoInstaller = Index;
-        pProcess->CopyOpen = false;
-        CopyCause(pProcess, ReasonNone, std::string());
-        break;
-    }
-
-    case MsgFullName: {
-        const int Index = NameIndex(V0, InfNames, InfCount);
-        if (Index < 0) {
-            Unknown(pProcess, Rec);
-            break;
-        }
-        pProcess->CurrentInf = Index;
-        pProcess->Infs[Index] = FileStep{StepPending, ReasonNone, 0, std::string()};
-        break;
-    }
-    case MsgMallocFullName:
-        // It names no INF: the INFs go in a fixed order, so it is the one after the last seen.
-        if (pProcess->CurrentInf + 1 < InfCount) {
-            ++pProcess->CurrentInf;
-            pProcess->Infs[pProcess->CurrentInf] = FileStep{StepFailed, ReasonNoMemory, 0, std::string()};
-        } else {
-            Unknown(pProcess, Rec);
-        }
-        break;
-    case MsgFullNameTooLong: {
-        const int Index = NameIndex(V1, InfNames, InfCount);
-        if (Index < 0) {
-            Unknown(pProcess, Rec);
-            break;
-        }
-        pProcess->CurrentInf = Index;
-        pProcess->Infs[Index] = FileStep{StepFailed, ReasonTooLong, 0, ValueText(V0) + "\\" + ValueText(V1)};
-        break;
-    }
-    case MsgInfFailed:
-    case MsgInfStaged: {
-        FileStep* pStep = pProcess->CurrentInf >= 0 ? &pProcess->Infs[pProcess->CurrentInf] : nullptr;
-        if (pStep == nullptr || pStep->State != StepPending) {
-            Unknown(pProcess, Rec);
-        } else if (Match.Id == MsgInfStaged) {
-            *pStep = FileStep{StepDone, ReasonNone, 0, ValueText(V0)};
-        } else if (ValueAsHex(V0, &Number)) {
-            *pStep = FileStep{StepFailed, ReasonError, Number, std::string()};
-        } else {
-            *pStep = FileStep{StepFailed, ReasonUnknown, 0, std::string()};
-        }
-        break;
-    }
-
-    case MsgMallocDriver:
-        ++pProcess->NodesSkippedNoMemory;
-        break;
-    case MsgDeviceSkipped:
-        if (pProcess->PassedOverErrors.size() < MaxNodesKept)
-            pProcess->PassedOverErrors.push_back(DecimalError(V0));
-        ++pProcess->NodesPassedOver;
-        break;
-    case MsgWalkEndedEarly:
-        pProcess->WalkCut = true;
-        pProcess->WalkCutError = DecimalError(V0);
+    if (pProcess->CopyOpen && (Step.Step != KindCopy || Step.Begins))
+        CloseCopy(pProcess);
+    if (!StepRoutines[Step.Step](pProcess, Match))
+        Unknown(pProcess, Rec);
+    if (Step.Order != OrderOwn)
         pProcess->DevicesWalked = true;
-        break;
-    case MsgFound:
-        ++pProcess->NodeCount;
-        ++pProcess->NodeOutcomes[NodePending];
-        pProcess->NodeOpen = true;
-        if (pProcess->Nodes.size() < MaxNodesKept)
-            pProcess->Nodes.push_back(DeviceNode{ValueText(V0), NodePending, std::string(), 0});
-        break;
-    case MsgDriverKept:
-        NodeResult(pProcess, Rec, NodeKept, ValueText(V0), 0);
-        break;
-    case MsgRemoved:
-        NodeResult(pProcess, Rec, NodeRemoved, std::string(), 0);
-        break;
-    case MsgRemoveFailed:
-        NodeResult(pProcess, Rec, NodeRemoveFailed, std::string(), 0);
-        break;
-    case MsgDriverUnreadable:
-        NodeResult(pProcess, Rec, NodeDriverUnreadable, std::string(),
-                   ValueAsDecimal(V0, &Number) ? Number : 0);
-        break;
-    case MsgRootNotFound:
-    case MsgRefresh:
-        pProcess->Refresh = Match.Id == MsgRefresh ? RefreshRequested : RefreshRootNotFound;
-        pProcess->DevicesWalked = true;
+    if (Step.Order == OrderAtStore)
         pProcess->StoreReached = true;
-        break;
-
-    case MsgHandoff:
-        pProcess->Handoff = HandoffBegun;
-        break;
-    case MsgTransfNull:
-        break; // the module path line that follows tells what was used
-    case MsgModulePath:
-        pProcess->ModulePath = ValueText(V0);
-        break;
-    case MsgModulePathFailed:
-        pProcess->Handoff = HandoffNoPath;
-        pProcess->ModulePathError = DecimalError(V0);
-        break;
-    case MsgCompanionTooLong:
-        pProcess->ModulePath = ValueText(V0);
-        pProcess->Handoff = HandoffPathTooLong;
-        break;
-    case MsgCompanionPath:
-        pProcess->CompanionPath = ValueText(V0);
-        break;
-    case MsgOpenAp:
-        pProcess->Handoff = HandoffStarting;
-        break;
-    case MsgOpenModule:
-        if (pProcess->CompanionPath.empty())
-            pProcess->CompanionPath = ValueText(V0);
-        break;
-    case MsgOpenPath:
-    case MsgOpenCommand:
-        break;
-
-    default: // the uninstall steps, or (a start message being the caller's) not the tool's
-        ApplyUninstallMessage(pProcess, Match, Rec);
-        break;
-    }
 }
 
 void NoteTime(ProcessState* pProcess, const Record& Rec) {
@@ -497,7 +80,10 @@ void StartProcess(ReportState* pState, PidSlot* pSlot, const ProgramKind& Kind, 
     const int Index = static_cast<int>(pState->Processes.size());
     pState->Processes.emplace_back();
     ProcessState& Process = pState->Processes.back();
-    InitProcess(&Process, Kind.Role, Rec);
+    Process.Role = Kind.Role;
+    Process.Uninstalling = Kind.Uninstall;
+    Process.HasPid = Rec.HasPid;
+    Process.Pid = Rec.Pid;
     Process.FirstLine = pState->Lines;
     Process.Messages = 1;
     NoteTime(&Process, Rec);
@@ -702,29 +288,12 @@ void EndCarriedLine(ReportState* pState) {
 } // namespace
 
 void InitReport(ReportState* pState) {
-    pState->Format = FormatUnknown;
-    pState->Lines = pState->Records = pState->ToolMessages = 0;
-    pState->InHeader = true;
-    pState->HeaderLines = 0;
+    // The lists are emptied, not made anew: a rollout reads every file into one state and keeps their room.
+    static_cast<ReportTally&>(*pState) = ReportTally();
     ClearMachineFacts(&pState->Machine);
-    pState->LastLineCut = false;
-    pState->BadLines = 0;
-    for (size_t& Count : pState->BadByStatus)
-        Count = 0;
-    pState->BadExamples.clear();
-    pState->ForeignStrings = pState->ForeignProcesses = 0;
-    pState->ForeignExamples.clear();
-    pState->UnknownSenderStrings = 0;
-    pState->UnknownSenderExamples.clear();
-    pState->ViewTime = TimeElapsed;
-    pState->ViewClockMs = false;
-    pState->ViewPidLines = pState->ViewJoinedLines = 0;
-    pState->NoPidTags = 0;
-    pState->Utf16 = false;
-    pState->StrayMessages = 0;
-    pState->StrayExamples.clear();
-    pState->LoneTags = 0;
-    pState->DroppedProcesses = 0;
+    for (std::vector<std::string>* pExamples : {&pState->BadExamples, &pState->ForeignExamples,
+                                                &pState->UnknownSenderExamples, &pState->StrayExamples})
+        pExamples->clear();
     pState->Processes.clear();
     pState->Runs.clear();
     pState->Pids.clear();

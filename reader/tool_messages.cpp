@@ -25,81 +25,102 @@ struct MessageFormat { // NOLINT(clang-analyzer-optin.performance.Padding)
     const char* pFormat; // the tool's own format string: %s, %d and %x conversions
     bool Failure;        // it tells of a step that did not do its work (on Windows 2000, a store left
                          // alone is by design)
+    StepKind Step;       // the step whose routine applies it
+    bool Begins;         // it begins its step's next file: the file before it has ended
+    StepOrder Order;     // the uninstall steps it shows to have ended
 };
 
 // The formats exactly as the programs trace them.
 constexpr MessageFormat MessageTable[] = {
-    {MsgSetupStart, "Setup Device\n", false},
-    {MsgCompanionStart, "Setup Device, 64bit companion\n", false},
-    {MsgNoVersion, "Can't get system version\n", true},
-    {MsgMallocSysDir, "Malloc for system dir failed!\n", true},
-    {MsgNoSysDir, "Get system dir failed!\n", true},
-    {MsgSysPath, "System path: %s", false},
-    {MsgMallocSourceDir, "Malloc failed!\n", true},
-    {MsgMajor, "VerInf.dwMajorVersion: %d", false},
-    {MsgMinor, "VerInf.dwMinorVersion: %d", false},
-    {MsgOtherOs, "It is other OS, win2k or win8, do continue \n", false},
-    {MsgPlatform, "Setup device for Windows%s\n", false},
+    {MsgSetupStart, "Setup Device\n", false, KindStart, false, OrderOwn},
+    {MsgCompanionStart, "Setup Device, 64bit companion\n", false, KindStart, false, OrderOwn},
+    {MsgNoVersion, "Can't get system version\n", true, KindEarly, false, OrderOwn},
+    {MsgMallocSysDir, "Malloc for system dir failed!\n", true, KindEarly, false, OrderOwn},
+    {MsgNoSysDir, "Get system dir failed!\n", true, KindEarly, false, OrderOwn},
+    {MsgSysPath, "System path: %s", false, KindEarly, false, OrderOwn},
+    {MsgMallocSourceDir, "Malloc failed!\n", true, KindEarly, false, OrderOwn},
+    {MsgMajor, "VerInf.dwMajorVersion: %d", false, KindEarly, false, OrderOwn},
+    {MsgMinor, "VerInf.dwMinorVersion: %d", false, KindEarly, false, OrderOwn},
+    {MsgOtherOs, "It is other OS, win2k or win8, do continue \n", false, KindEarly, false, OrderOwn},
+    {MsgPlatform, "Setup device for Windows%s\n", false, KindEarly, false, OrderOwn},
     // Not a failure of its own: an uninstall run goes on there. The setup runs' stop is their early end.
-    {MsgNoHalf, "No package half for native machine 0x%x\n", false},
-    {MsgMallocExisting, "Malloc for pExistingFileName failed!\n", true},
-    {MsgExistingTooLong, "ExistingFileName too long: %s\\%s\n", true},
-    {MsgExisting, "ExistingFileName: %s\n", false},
-    {MsgMallocSysPath, "Malloc for pSysPath failed!\n", true},
-    {MsgNoSysPath, "Get system path failed!\n", true},
-    {MsgMallocNew, "Malloc for pNewFileName failed!\n", true},
-    {MsgNewTooLong, "NewFileName too long: %s\\%s\n", true},
-    {MsgNew, "NewFileName: %s\n", false},
-    {MsgCopyFailed, "CopyFile failed!, code is %d \n", true},
-    {MsgCoInstallFailed, "Copy CoInstall %s failed!\n", true},
-    {MsgMallocFullName, "Malloc for pFullName failed!\n", true},
-    {MsgFullNameTooLong, "Full name too long: %s\\%s\n", true},
-    {MsgFullName, "Full name: %s\n", false},
-    {MsgInfFailed, "SetupCopyOEMInf failed, error code: 0x%x\n", true},
-    {MsgInfStaged, "SetupCopyOEMInf success, destpath is %s\n", false},
-    {MsgMallocDriver, "Malloc failed\n", true},
-    {MsgFound, "Found! [%s]\n", false},
-    {MsgDriverKept, "Driver inf is %s!\n", false},
-    {MsgRemoved, "SetupDiCallClassInstaller successful, line: %d\n", false},
-    {MsgRemoveFailed, "Remove failed!\n", true},
+    {MsgNoHalf, "No package half for native machine 0x%x\n", false, KindEarly, false, OrderOwn},
+    {MsgMallocExisting, "Malloc for pExistingFileName failed!\n", true, KindCopy, true, OrderOwn},
+    {MsgExistingTooLong, "ExistingFileName too long: %s\\%s\n", true, KindCopy, true, OrderOwn},
+    {MsgExisting, "ExistingFileName: %s\n", false, KindCopy, true, OrderOwn},
+    {MsgMallocSysPath, "Malloc for pSysPath failed!\n", true, KindCopy, false, OrderOwn},
+    {MsgNoSysPath, "Get system path failed!\n", true, KindCopy, false, OrderOwn},
+    {MsgMallocNew, "Malloc for pNewFileName failed!\n", true, KindCopy, false, OrderOwn},
+    {MsgNewTooLong, "NewFileName too long: %s\\%s\n", true, KindCopy, false, OrderOwn},
+    {MsgNew, "NewFileName: %s\n", false, KindCopy, false, OrderOwn},
+    {MsgCopyFailed, "CopyFile failed!, code is %d \n", true, KindCopy, false, OrderOwn},
+    {MsgCoInstallFailed, "Copy CoInstall %s failed!\n", true, KindCopy, false, OrderOwn},
+    {MsgMallocFullName, "Malloc for pFullName failed!\n", true, KindInf, true, OrderOwn},
+    {MsgFullNameTooLong, "Full name too long: %s\\%s\n", true, KindInf, true, OrderOwn},
+    {MsgFullName, "Full name: %s\n", false, KindInf, true, OrderOwn},
+    {MsgInfFailed, "SetupCopyOEMInf failed, error code: 0x%x\n", true, KindInf, false, OrderOwn},
+    {MsgInfStaged, "SetupCopyOEMInf success, destpath is %s\n", false, KindInf, false, OrderOwn},
+    {MsgMallocDriver, "Malloc failed\n", true, KindWalk, false, OrderOwn},
+    {MsgFound, "Found! [%s]\n", false, KindWalk, false, OrderOwn},
+    {MsgDriverKept, "Driver inf is %s!\n", false, KindWalk, false, OrderOwn},
+    {MsgRemoved, "SetupDiCallClassInstaller successful, line: %d\n", false, KindWalk, false, OrderOwn},
+    {MsgRemoveFailed, "Remove failed!\n", true, KindWalk, false, OrderOwn},
     {MsgDriverUnreadable, "remove driver failed getlasterror is not  ERROR_INVALID_DATA, is %d, line: %d\n",
-     true},
-    {MsgDeviceSkipped, "Device skipped, code is %d\n", true},
-    {MsgWalkEndedEarly, "Device walk ended early, code is %d\n", true},
-    {MsgRootNotFound, "Get device node failed, return", true},
-    {MsgRefresh, "Refresh device node", false},
-    {MsgHandoff, "Setup for 64bit OS, line: %d", false},
-    {MsgTransfNull, "Transf2Path is null, line: %d", true},
-    {MsgModulePath, "Module path: [%s], line: %d", false},
-    {MsgModulePathFailed, "Module path failed, code is %d\n", true},
-    {MsgCompanionTooLong, "Setup64 full name too long, module path: [%s], line: %d", true},
-    {MsgCompanionPath, "Setup64 full name: [%s], line: %d", false},
-    {MsgOpenAp, "---OpenAP---", false},
-    {MsgOpenModule, "pModule: %s\n", false},
-    {MsgOpenPath, "pPath: %s\n", false},
-    {MsgOpenCommand, "pCommand: %s\n", false},
-    {MsgUninstallStart, "Uninstall Device\n", false},
-    {MsgUninstallCompanionStart, "Uninstall Device, 64bit companion\n", false},
-    {MsgUninstallHandoff, "Uninstall for 64bit OS\n", false},
-    {MsgNodeUninstalled, "SetupDiCallClassInstaller DIF_REMOVE successful\n", false},
-    {MsgNodeUninstallFailed, "SetupDiCallClassInstaller DIF_REMOVE failed, error code: 0x%x\n", true},
-    {MsgNoDeviceSet, "SetupDiGetClassDevs failed, error code: 0x%x\n", true},
-    {MsgNoStoreUninstall, "SetupUninstallOEMInf not found, code is %d, driver store left alone\n", true},
-    {MsgPackageInfTooLong, "Package INF name too long: %s\\%s\n", true},
-    {MsgPackageInfMissing, "Package INF not found, code is %d, %s\n", true},
-    {MsgNoPackageInf, "No package INF to compare with, driver store left alone\n", true},
-    {MsgStorePathFailed, "Driver store path failed, system path: %s\n", true},
-    {MsgFindFirstFailed, "FindFirstFile failed, code is %d, %s\n", true},
-    {MsgFindNextFailed, "FindNextFile failed, code is %d\n", true},
-    {MsgStoreNameTooLong, "Store file name too long: %s\\%s\n", true},
-    {MsgOpenFailed, "CreateFile failed, code is %d, %s\n", true},
-    {MsgReadFailed, "ReadFile failed, code is %d, %s\n", true},
-    {MsgStoreFile, "Store file: %s\n", false},
-    {MsgStoreRemoved, "SetupUninstallOEMInf success, %s\n", false},
-    {MsgStoreRefused, "SetupUninstallOEMInf failed, error code: 0x%x\n", true},
-    {MsgCoInstallersKept, "Co-installers kept: shared with other drivers\n", false},
-    {MsgNothingToUninstall, "Nothing to uninstall\n", false},
+     true, KindWalk, false, OrderOwn},
+    {MsgDeviceSkipped, "Device skipped, code is %d\n", true, KindWalk, false, OrderOwn},
+    {MsgWalkEndedEarly, "Device walk ended early, code is %d\n", true, KindWalk, false, OrderPastWalk},
+    {MsgRootNotFound, "Get device node failed, return", true, KindWalk, false, OrderAtStore},
+    {MsgRefresh, "Refresh device node", false, KindWalk, false, OrderAtStore},
+    {MsgHandoff, "Setup for 64bit OS, line: %d", false, KindHandoff, false, OrderOwn},
+    {MsgTransfNull, "Transf2Path is null, line: %d", true, KindHandoff, false, OrderOwn},
+    {MsgModulePath, "Module path: [%s], line: %d", false, KindHandoff, false, OrderOwn},
+    {MsgModulePathFailed, "Module path failed, code is %d\n", true, KindHandoff, false, OrderOwn},
+    {MsgCompanionTooLong, "Setup64 full name too long, module path: [%s], line: %d", true, KindHandoff, false,
+     OrderOwn},
+    {MsgCompanionPath, "Setup64 full name: [%s], line: %d", false, KindHandoff, false, OrderOwn},
+    {MsgOpenAp, "---OpenAP---", false, KindHandoff, false, OrderOwn},
+    {MsgOpenModule, "pModule: %s\n", false, KindHandoff, false, OrderOwn},
+    {MsgOpenPath, "pPath: %s\n", false, KindHandoff, false, OrderOwn},
+    {MsgOpenCommand, "pCommand: %s\n", false, KindHandoff, false, OrderOwn},
+    {MsgUninstallStart, "Uninstall Device\n", false, KindStart, false, OrderOwn},
+    {MsgUninstallCompanionStart, "Uninstall Device, 64bit companion\n", false, KindStart, false, OrderOwn},
+    {MsgUninstallHandoff, "Uninstall for 64bit OS\n", false, KindHandoff, false, OrderOwn},
+    {MsgNodeUninstalled, "SetupDiCallClassInstaller DIF_REMOVE successful\n", false, KindWalk, false,
+     OrderOwn},
+    {MsgNodeUninstallFailed, "SetupDiCallClassInstaller DIF_REMOVE failed, error code: 0x%x\n", true,
+     KindWalk, false, OrderOwn},
+    {MsgNoDeviceSet, "SetupDiGetClassDevs failed, error code: 0x%x\n", true, KindWalk, false, OrderPastWalk},
+    {MsgNoStoreUninstall, "SetupUninstallOEMInf not found, code is %d, driver store left alone\n", true,
+     KindStore, false, OrderAtStore},
+    {MsgPackageInfTooLong, "Package INF name too long: %s\\%s\n", true, KindStore, false, OrderAtStore},
+    {MsgPackageInfMissing, "Package INF not found, code is %d, %s\n", true, KindStore, false, OrderAtStore},
+    {MsgNoPackageInf, "No package INF to compare with, driver store left alone\n", true, KindStore, false,
+     OrderAtStore},
+    {MsgStorePathFailed, "Driver store path failed, system path: %s\n", true, KindStore, false, OrderAtStore},
+    {MsgFindFirstFailed, "FindFirstFile failed, code is %d, %s\n", true, KindStore, false, OrderAtStore},
+    {MsgFindNextFailed, "FindNextFile failed, code is %d\n", true, KindStore, false, OrderAtStore},
+    {MsgStoreNameTooLong, "Store file name too long: %s\\%s\n", true, KindStore, false, OrderAtStore},
+    {MsgOpenFailed, "CreateFile failed, code is %d, %s\n", true, KindStore, false, OrderAtStore},
+    {MsgReadFailed, "ReadFile failed, code is %d, %s\n", true, KindStore, false, OrderAtStore},
+    {MsgStoreFile, "Store file: %s\n", false, KindStore, false, OrderAtStore},
+    {MsgStoreRemoved, "SetupUninstallOEMInf success, %s\n", false, KindStore, false, OrderAtStore},
+    {MsgStoreRefused, "SetupUninstallOEMInf failed, error code: 0x%x\n", true, KindStore, false,
+     OrderAtStore},
+    {MsgCoInstallersKept, "Co-installers kept: shared with other drivers\n", false, KindStore, false,
+     OrderAtStore},
+    {MsgNothingToUninstall, "Nothing to uninstall\n", false, KindStore, false, OrderAtStore},
 };
+
+// The rows stand in the order of MessageId, from MsgNone + 1: a message's row is found by its number.
+constexpr bool RowsInIdOrder() {
+    for (size_t i = 0; i < sizeof(MessageTable) / sizeof(MessageTable[0]); ++i) {
+        if (MessageTable[i].Id != static_cast<MessageId>(i + 1))
+            return false;
+    }
+    return true;
+}
+static_assert(RowsInIdOrder(), "the message table is in the order of MessageId");
+constexpr size_t MessageRows = sizeof(MessageTable) / sizeof(MessageTable[0]);
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -124,6 +145,28 @@ const char* FindLast(const char* p, size_t Length, const char* pNeedle, size_t n
         }
     }
     return pFound;
+}
+
+// A %s (`pFormat` is what follows it): the longest text that lets the next literal follow; *pp moves past
+// it. False when that literal is not there and the text was not cut, or when a conversion follows at once.
+bool MatchString(const char* pFormat, const char** pp, const char* pEnd, bool MayBeCut, bool* pCut) {
+    const size_t Next = LiteralLength(pFormat);
+    if (Next == 0 && *pFormat == '\0') {
+        *pp = pEnd;
+        return true;
+    }
+    if (Next == 0)
+        return false; // two conversions in a row: none of the tool's formats has one
+    const char* pNext = FindLast(*pp, static_cast<size_t>(pEnd - *pp), pFormat, Next);
+    if (pNext != nullptr) {
+        *pp = pNext;
+        return true;
+    }
+    if (!MayBeCut)
+        return false;
+    *pCut = true;
+    *pp = pEnd;
+    return true;
 }
 
 // Matches `pText` against one format. A %s takes the longest text that lets the next literal follow
@@ -157,22 +200,7 @@ bool MatchFormat(const char* pFormat, const char* pText, size_t Length, MessageM
         pFormat += 2;
         const char* pStart = p;
         if (Conversion == 's') {
-            const size_t Next = LiteralLength(pFormat);
-            if (Next == 0 && *pFormat == '\0') {
-                p = pEnd;
-            } else if (Next == 0) {
-                Matched = false; // two conversions in a row: none of the tool's formats has one
-            } else {
-                const char* pNext = FindLast(p, Left, pFormat, Next);
-                if (pNext != nullptr) {
-                    p = pNext;
-                } else if (MayBeCut) {
-                    pMatch->Cut = true;
-                    p = pEnd;
-                } else {
-                    Matched = false;
-                }
-            }
+            Matched = MatchString(pFormat, &p, pEnd, MayBeCut, &pMatch->Cut);
         } else if (Conversion == 'd') {
             if (p < pEnd && *p == '-')
                 ++p;
@@ -236,11 +264,14 @@ bool MatchToolMessage(const char* pText, size_t Length, MessageMatch* pMatch) {
 }
 
 bool IsFailureMessage(MessageId Id) {
-    for (const MessageFormat& Format : MessageTable) {
-        if (Format.Id == Id)
-            return Format.Failure;
-    }
-    return false;
+    return Id > MsgNone && static_cast<size_t>(Id) <= MessageRows && MessageTable[Id - 1].Failure;
+}
+
+MessageStep StepOfMessage(MessageId Id) {
+    if (Id <= MsgNone || static_cast<size_t>(Id) > MessageRows)
+        return MessageStep{KindStart, false, OrderOwn};
+    const MessageFormat& Row = MessageTable[Id - 1];
+    return MessageStep{Row.Step, Row.Begins, Row.Order};
 }
 
 bool ValueAsDecimal(const MessageValue& Value, uint32_t* pNumber) {

@@ -114,6 +114,35 @@ enum MessageId {
     MsgNothingToUninstall,
 };
 
+// The step of the programs a message belongs to: applying a message is its step's routine.
+enum StepKind {
+    KindStart, // a program's first message: the caller's
+    KindEarly, // version, system directory, platform
+    KindCopy,  // the co-installer copy
+    KindInf,   // the INF staging
+    KindWalk,  // the device walk, and the refresh after it
+    KindHandoff,
+    KindStore, // uninstall: the driver store, the co-installers, the end
+    StepKindCount,
+};
+
+// The uninstall steps run in a fixed order (devices, driver store, co-installers, refresh): a message of
+// one step shows that the steps before it have ended.
+enum StepOrder {
+    OrderOwn,      // it shows nothing of the other steps
+    OrderPastWalk, // the device walk has ended
+    OrderAtStore,  // the device walk has ended and the store step is reached
+};
+
+struct MessageStep {
+    StepKind Step;
+    bool Begins; // it begins its step's next file: the file before it has ended
+    StepOrder Order;
+};
+
+// The step of a message (KindStart for MsgNone: no step's).
+MessageStep StepOfMessage(MessageId Id);
+
 // A value taken from a message: the text a conversion matched.
 struct MessageValue {
     const char* p;

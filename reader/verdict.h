@@ -1,9 +1,11 @@
-// The support engineer's report: each run step by step, what else the record held, one overall line.
-// The verdict on each run (its steps, its problems and how grave they are) is a structure of its own, which
-// the text report, the JSON document and a rollout's summary all render.
+// The verdict on a record: its runs, each with its steps, its problems and how grave they are, and the
+// report's one overall line. Each step's part of a run comes from its room in reader/steps/, its lines for
+// the text report with it; the JSON document and a rollout's summary render the verdict.
 #pragma once
 
+#include "reader/problem_kinds.h"
 #include "reader/run_reader.h"
+#include "reader/run_steps.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,11 +18,6 @@ enum ReportStatus {
     ReportStepFailed = 1,   // some step failed, or the record ends before a step
     ReportNoRun = 2,        // the file cannot be read or holds no run of the tool
 };
-
-// A failure: the drivers did not arrive (or, uninstalling, the package did not leave the store). A
-// warning: the steps that matter ended, something around them did not (a node left, a gap in a walk, no
-// refresh).
-enum VerdictSeverity { SeverityWarning, SeverityFailure };
 
 enum StepOutcome {
     OutcomeDone,
@@ -44,7 +41,7 @@ enum RunResult {
 
 struct StepVerdict {
     bool Companion;       // a step of Fenwarr64.exe
-    const char* pStep;    // "co-installer", "inf", "devices", ... (see StepNames in verdict.cpp)
+    RunStep Step;         // its name: StepName
     const char* pSubject; // the file the step is about, or ""
     StepOutcome Outcome;
     bool HasError;
@@ -52,8 +49,9 @@ struct StepVerdict {
 };
 
 struct ProblemVerdict {
-    bool Companion;   // a problem of Fenwarr64.exe's steps
-    const char* pKey; // stable: "inf-not-staged", "refresh-not-done", ...
+    bool Companion; // a problem of Fenwarr64.exe's steps
+    ProblemKind Kind;
+    const char* pKey; // stable, from the problem table
     VerdictSeverity Severity;
     size_t Count;      // how many of a kind, 0 when the problem is not counted
     std::string Label; // its words without the count: what a rollout's summary groups by
@@ -66,6 +64,7 @@ struct ProblemVerdict {
 struct RunVerdict {
     const char* pProgram; // the program that starts the run (Fenwarr64.exe for a companion alone)
     bool CompanionAlone;
+    bool HasCompanion; // the companion's process is in the record
     bool Uninstall;
     VerdictRoad Road;
     uint32_t Machine; // with RoadNoHalf: the processor, as IsWow64Process2 names it
@@ -91,6 +90,8 @@ struct RecordVerdict {
 
 // Fills *pVerdict from a finished state (FinishReport done).
 void FillVerdict(const ReportState& State, RecordVerdict* pVerdict);
+// The same, and each run's lines go to *pOut: the text report's runs, found with their verdict.
+void FillVerdictWithLines(const ReportState& State, RecordVerdict* pVerdict, std::string* pOut);
 
 // Stable names, for the JSON document and the summary.
 const char* SeverityName(VerdictSeverity Severity); // "warning", "failure"
@@ -98,24 +99,5 @@ const char* OutcomeName(StepOutcome Outcome);       // "done", "incomplete", "fa
 const char* RoadName(VerdictRoad Road);             // "32-bit", "64-bit", "no-half", "unknown"
 const char* ResultName(RunResult Result);           // "ok", "clean", "warning", "failed"
 
-// Appends the report on a finished state to *pOut and returns the exit status.
-ReportStatus WriteReport(const ReportState& State, const char* pName, std::string* pOut);
-// The same, and the verdict it was written from goes to *pVerdict: for a caller that renders it too.
-ReportStatus WriteReport(const ReportState& State, const char* pName, std::string* pOut,
-                         RecordVerdict* pVerdict);
-
 // The report's one overall line ("Overall: ..."), without its line end.
 void AppendOverallLine(const ReportState& State, const RecordVerdict& Verdict, std::string* pOut);
-
-// The whole analysis of a file held in memory (tests, fuzzing, benchmarks).
-ReportStatus ReportBuffer(const char* pData, size_t Size, const char* pName, std::string* pOut);
-
-// Reads the file at pPath into *pState (initialised here, finished when the whole file was read). With
-// `GiveUpOnOther`, stops after the first block that holds neither a record line nor a header: a rollout's
-// folder holds other files, some large. False when it cannot be read, with the reason in *pError
-// ("cannot open: ..." or "cannot read: ...").
-bool ReadReportFile(const char* pPath, bool GiveUpOnOther, ReportState* pState, std::string* pError);
-
-// Reads the file at pPath and appends its report to *pOut; when it cannot be read, appends the reason
-// to *pError instead and returns ReportNoRun.
-ReportStatus ReportFile(const char* pPath, std::string* pOut, std::string* pError);

@@ -44,7 +44,7 @@ void AppendJsonNumber(std::string* pOut, const char* pKey, uint64_t Value) {
 void AppendStepJson(std::string* pOut, const StepVerdict& Step) {
     pOut->push_back('{');
     AppendJsonKey(pOut, "step", true);
-    AppendJsonString(pOut, Step.pStep);
+    AppendJsonString(pOut, StepName(Step.Step));
     AppendJsonBool(pOut, "companion", Step.Companion);
     AppendJsonText(pOut, "subject", Step.pSubject);
     AppendJsonText(pOut, "outcome", OutcomeName(Step.Outcome));

@@ -2,6 +2,7 @@
 // Whatever the bytes, the reading ends with a report and one of the three statuses, and the same bytes
 // fed in two blocks split anywhere give the same report; the verdict's JSON and a summary of it come
 // out whole, with the report's status.
+#include "reader/report_file.h"
 #include "reader/rollout_summary.h"
 #include "reader/verdict.h"
 #include "reader/verdict_json.h"

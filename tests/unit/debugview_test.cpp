@@ -1,6 +1,7 @@
 // fenwarr-report on DebugView logs: the line's columns, the strings joined on a line, reading without
 // process ids, and the verdicts against each golden's dbgmon twin.
-#include "reader/debugview_line.h"
+#include "reader/record/debugview_line.h"
+#include "reader/report_file.h"
 #include "reader/verdict.h"
 
 #include "report_records.h"

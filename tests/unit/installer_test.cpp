@@ -1,11 +1,11 @@
 // The MSI custom action's own decisions: the install's verdict on real records, the log's escaping,
 // its data, and which records it keeps.
 #include "installer/action_data.h"
-#include "installer/install_judgement.h"
 #include "installer/msi_text.h"
 #include "installer/record_header.h"
 #include "installer/record_names.h"
 #include "installer/run_event.h"
+#include "reader/install_judgement.h"
 #include "report_records.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,9 @@ using namespace report_records;
 namespace {
 
 InstallJudgement JudgeFile(const std::string& Path) {
-    return JudgeInstall(*StateOf(ReadAll(Path)));
+    RecordVerdict Verdict;
+    FillVerdict(*StateOf(ReadAll(Path)), &Verdict);
+    return JudgeInstall(Verdict);
 }
 
 } // namespace
@@ -28,7 +30,7 @@ TEST(InstallJudgement, DriversArrivedOrNamedOnGoldenRecords) {
         InstallOutcome Outcome;
         const char* pWhat;
     } const Cases[] = {
-        {"wine-full-32", InstallArrived, "the drivers arrived"},
+        {"wine-full-32", InstallArrived, "the drivers arrived: 2 co-installers copied, 7 INF files staged"},
         {"wine-full-64", InstallArrived, "the drivers arrived"},
         {"ghosts-removed-and-kept", InstallArrived, "the drivers arrived"},
         {"missing-coinstaller-and-inf", InstallNotArrived,
@@ -37,9 +39,14 @@ TEST(InstallJudgement, DriversArrivedOrNamedOnGoldenRecords) {
          "not copied: WdfCoInstaller01009.dll; not staged: usbvcom_brom.inf"},
         {"wine-missing-companion-64", InstallNotArrived, "Fenwarr64.exe did not run; not copied: WinUSB"},
         {"module-path-failed-64", InstallNotArrived, "Fenwarr64.exe did not run"},
+        {"header-win10-64", InstallNotArrived, "the drivers did not arrive: not staged: usbvcom.inf"},
+        {"debugview-full-64", InstallArrived, "the drivers arrived"},
+        {"install-then-uninstall-win2000", InstallArrived, "the drivers arrived"},
+        {"debugview-early-failure", InstallEarlyStop, "early steps"},
         {"early-failure", InstallEarlyStop, "early steps"},
         {"no-run", InstallNoRun, "no run of FenwarrSetup.exe"},
         {"wine-uninstall-32", InstallNoRun, "no run of FenwarrSetup.exe"},
+        {"uninstall-refused", InstallNoRun, "no run of FenwarrSetup.exe"},
     };
     for (const Case& C : Cases) {
         const InstallJudgement J = JudgeFile(GoldenDir + C.pRecord + ".txt");

@@ -1,5 +1,6 @@
 // fenwarr-report on what a run could not look at: a node passed over, a walk cut short, a module path not
 // read whole. Never "clean" in a run that skipped something, whatever line follows.
+#include "reader/report_file.h"
 #include "reader/tool_messages.h"
 #include "reader/verdict.h"
 

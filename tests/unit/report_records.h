@@ -2,6 +2,7 @@
 // report of a record held in memory.
 #pragma once
 
+#include "reader/report_file.h"
 #include "reader/verdict.h"
 
 #include <fstream>

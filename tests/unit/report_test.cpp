@@ -1,7 +1,9 @@
 // fenwarr-report: the golden records, the record parser, the message tables, and what bad input gives.
 #include "reader/error_meanings.h"
-#include "reader/record.h"
-#include "reader/record_header.h"
+#include "reader/processors.h"
+#include "reader/record/record.h"
+#include "reader/record/record_header.h"
+#include "reader/report_file.h"
 #include "reader/tool_messages.h"
 #include "reader/verdict.h"
 
@@ -13,6 +15,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -195,6 +198,79 @@ TEST(ToolMessages, EachFormatTakesItsValuesApart) {
     EXPECT_TRUE(MatchToolMessage(cut.data(), cut.size(), &match));
     EXPECT_EQ(match.Id, MsgFound);
     EXPECT_TRUE(match.Cut);
+}
+
+// Each message is applied by its step's routine: only the programs' first messages belong to none.
+TEST(ToolMessages, EachMessageNamesItsStep) {
+    const MessageId starts[] = {MsgSetupStart, MsgCompanionStart, MsgUninstallStart,
+                                MsgUninstallCompanionStart};
+    for (int id = MsgSetupStart; id <= MsgNothingToUninstall; ++id) {
+        const bool start = std::find(std::begin(starts), std::end(starts), id) != std::end(starts);
+        EXPECT_EQ(StepOfMessage(static_cast<MessageId>(id)).Step == KindStart, start) << id;
+    }
+    EXPECT_EQ(StepOfMessage(MsgNone).Step, KindStart);
+    EXPECT_EQ(StepOfMessage(MsgCopyFailed).Step, KindCopy);
+    EXPECT_FALSE(StepOfMessage(MsgCopyFailed).Begins); // the copy stays open over its failure
+    EXPECT_TRUE(StepOfMessage(MsgExisting).Begins);
+    EXPECT_EQ(StepOfMessage(MsgNoDeviceSet).Order, OrderPastWalk);
+    EXPECT_EQ(StepOfMessage(MsgStoreFile).Order, OrderAtStore);
+    EXPECT_EQ(StepOfMessage(MsgFound).Order, OrderOwn);
+}
+
+// Each platform line the setup program traces takes its road; another is a message not understood.
+TEST(Runs, PlatformLineNamesTheRoad) {
+    const struct {
+        const char* line;
+        int bits;
+    } cases[] = {{" XP32", 32}, {" XP64", 64},     {" Vista32", 32},  {" Vista64", 64}, {"7 32", 32},
+                 {"7 64", 64},  {" os is 32", 32}, {" os is 64", 64}, {" 11 64", 0}};
+    for (const auto& c : cases) {
+        const auto state = StateOf(Msg(7, "Setup Device\n") +
+                                   Msg(7, std::string("Setup device for Windows") + c.line + "\n"));
+        ASSERT_EQ(state->Processes.size(), 1u) << c.line;
+        EXPECT_EQ(state->Processes[0].Bits, c.bits) << c.line;
+        EXPECT_EQ(state->Processes[0].UnknownMessages, c.bits == 0 ? 1u : 0u) << c.line;
+    }
+}
+
+// A state read again for the next file of a rollout keeps nothing of the one before.
+TEST(Runs, AStateReadAgainStartsOver) {
+    std::unique_ptr<ReportState> state = StateOf("# computer: PC-1\nnot a record\n" + Line(9, "other") +
+                                                 Msg(7, "Setup Device\n") + Msg(7, "Odd\n"));
+    EXPECT_EQ(state->BadLines, 1u);
+    InitReport(state.get());
+    FeedReport(state.get(), "", 0);
+    FinishReport(state.get());
+    EXPECT_EQ(state->Lines, 0u);
+    EXPECT_TRUE(state->Machine.Computer.empty());
+    EXPECT_TRUE(state->BadExamples.empty() && state->ForeignExamples.empty());
+    EXPECT_EQ(state->BadLines + state->ForeignStrings, 0u);
+    EXPECT_TRUE(state->Processes.empty() && state->Runs.empty() && state->Pids.empty());
+}
+
+// The JSON document and the summary group by these: no two problems or steps share a name.
+TEST(Vocabulary, EachProblemAndStepHasANameOfItsOwn) {
+    std::set<std::string> keys;
+    for (int kind = 0; kind < ProblemKindCount; ++kind)
+        keys.insert(WordsOfProblem(static_cast<ProblemKind>(kind)).pKey);
+    EXPECT_EQ(keys.size(), static_cast<size_t>(ProblemKindCount));
+    std::set<std::string> steps;
+    for (int step = 0; step < RunStepCount; ++step)
+        steps.insert(StepName(static_cast<RunStep>(step)));
+    EXPECT_EQ(steps.size(), static_cast<size_t>(RunStepCount));
+}
+
+// One table names the processors in the record's header, the verdict and a rollout's summary.
+TEST(Vocabulary, ProcessorsByOneTable) {
+    EXPECT_EQ(MachineWord(0x014c), "x86");
+    EXPECT_EQ(MachineWord(0x01c4), "0x1c4");
+    EXPECT_EQ(MachineName(0xaa64), "ARM64 (0xaa64)");
+    EXPECT_EQ(MachineName(0x0200), "Itanium (0x200)");
+    EXPECT_EQ(MachineName(0x5032), "machine (0x5032)");
+    EXPECT_EQ(ProcessorName(0x01c4), "ARM");
+    EXPECT_EQ(ProcessorName(0x0200), "0x200");
+    EXPECT_EQ(MachineOfArchitecture(9), 0x8664);
+    EXPECT_EQ(MachineOfArchitecture(6), 0);
 }
 
 TEST(ToolMessages, DecimalValuesAsTheToolPrintedThem) {

@@ -9,6 +9,7 @@
 #include "companion/companion_main.h"
 #include "installer/run_event.h"
 #include "sweep_machine.h"
+#include "reader/report_file.h"
 #include "reader/tool_messages.h"
 #include "reader/verdict.h"
 #include "trace/trace.h"
@@ -132,9 +133,9 @@ ProgramRole CompanionRole(Road road) {
 // on its own whether the drivers arrived.
 void CheckEvent(Road road, const ReportState& state, ReportStatus status, const std::string& report) {
     const char* const RecordName = "C:\\Windows\\Logs\\Fenwarr\\FenwarrSetup-install-20261210-140307.log";
-    const InstallJudgement judgement = JudgeInstall(state);
     RecordVerdict verdict;
     FillVerdict(state, &verdict);
+    const InstallJudgement judgement = JudgeInstall(verdict);
     // The action renders the overall line from the verdict: the report's own line, to the letter.
     std::string overall;
     AppendOverallLine(state, verdict, &overall);

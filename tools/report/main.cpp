@@ -3,6 +3,7 @@
 // cannot be read or holds no run of the tool.
 // fenwarr-report PATH...: a rollout's records (files, and folders searched with their subfolders) on one
 // page; --json gives the same as one JSON document, for one record too.
+#include "reader/report_file.h"
 #include "reader/rollout_summary.h"
 #include "reader/verdict.h"
 #include "reader/verdict_json.h"

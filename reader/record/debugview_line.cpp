@@ -1,4 +1,4 @@
-#include "reader/debugview_line.h"
+#include "reader/record/debugview_line.h"
 
 #include "reader/tool_messages.h"
 

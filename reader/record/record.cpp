@@ -1,4 +1,4 @@
-#include "reader/record.h"
+#include "reader/record/record.h"
 
 #include <cstring>
 
@@ -39,6 +39,20 @@ int HexDigit(char c) {
     return -1;
 }
 
+// The byte each one-letter escape stands for, 0 for a letter that is none.
+struct SimpleEscapes {
+    char Byte[256];
+};
+constexpr SimpleEscapes MakeSimpleEscapes() {
+    SimpleEscapes Table{};
+    Table.Byte[static_cast<unsigned char>('\\')] = '\\';
+    Table.Byte[static_cast<unsigned char>('n')] = '\n';
+    Table.Byte[static_cast<unsigned char>('r')] = '\r';
+    Table.Byte[static_cast<unsigned char>('t')] = '\t';
+    return Table;
+}
+constexpr SimpleEscapes Simple = MakeSimpleEscapes();
+
 // Undoes dbgmon's escapes. Bytes it would have escaped but finds raw are taken as they stand, except
 // the three that can only mean a damaged line: NUL, TAB and CR.
 RecordStatus Unescape(const char* p, size_t Length, Record* pRecord) {
@@ -67,43 +81,20 @@ RecordStatus Unescape(const char* p, size_t Length, Record* pRecord) {
             Status = RecordTooLong;
             break;
         }
-        // p[i] is a backslash.
-        if (i + 1 >= Length) {
-            Status = RecordBadEscape;
-            break;
-        }
-        char c = 0;
-        size_t Used = 2;
-        switch (p[i + 1]) {
-        case '\\':
-            c = '\\';
-            break;
-        case 'n':
-            c = '\n';
-            break;
-        case 'r':
-            c = '\r';
-            break;
-        case 't':
-            c = '\t';
-            break;
-        case 'x': {
+        // p[i] is a backslash: a one-letter escape, or \x and two hex digits.
+        const char Letter = i + 1 < Length ? p[i + 1] : '\0';
+        char c = Simple.Byte[static_cast<unsigned char>(Letter)];
+        size_t Used = c == '\0' ? 0 : 2;
+        if (Letter == 'x') {
             const int High = i + 2 < Length ? HexDigit(p[i + 2]) : -1;
             const int Low = i + 3 < Length ? HexDigit(p[i + 3]) : -1;
-            if (High < 0 || Low < 0) {
-                Status = RecordBadEscape;
-                break;
-            }
             c = static_cast<char>(High * 16 + Low);
-            Used = 4;
-            break;
+            Used = High < 0 || Low < 0 ? 0 : 4;
         }
-        default:
+        if (Used == 0) {
             Status = RecordBadEscape;
             break;
         }
-        if (Status != RecordOk)
-            break;
         pRecord->Text[Out++] = c;
         i += Used;
     }

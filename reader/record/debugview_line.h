@@ -6,7 +6,7 @@
 // Returns" off the strings of one process that did not end in a line end are joined on one line.
 #pragma once
 
-#include "reader/record.h"
+#include "reader/record/record.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -9,7 +9,7 @@
 enum { HeaderValueMax = 200 };
 
 struct MachineFacts {
-    bool Marked; // the "# Fenwarr record" line
+    bool Marked = false; // the "# Fenwarr record" line
     std::string Computer;
     std::string Windows;   // "10.0 build 19045", maybe "; " and a service pack after it
     std::string Processor; // x86, x64, ARM64 or 0x<machine>

@@ -1,4 +1,4 @@
-#include "reader/record_header.h"
+#include "reader/record/record_header.h"
 
 #include <cstring>
 
