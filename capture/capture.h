@@ -5,7 +5,10 @@
  * process id as a DWORD, then the NUL-terminated string) with the auto-reset events "DBWIN_BUFFER_READY" and
  * "DBWIN_DATA_READY". CaptureOpen takes it under the plain names, which this session's processes open, and,
  * outside session 0, under the "Global\" names too, which are the plain names of session 0, where services
- * and an installer's deferred custom actions run. In session 0 the plain names are the Global\ ones.
+ * and an installer's deferred custom actions run. In session 0 the plain names are the Global\ ones. Each
+ * object is created new, for SYSTEM and the Administrators alone (the senders of interest are elevated
+ * programs and custom actions running as SYSTEM): one of a set that exists already, whoever made it, means
+ * the set is held, and nothing of it is used, so a stranger can cost the trace but never feed or read it.
  *
  * The tree. CaptureRun first asks for the desktop's window, so that under Wine the desktop's own process,
  * which lives as long as the Wine server, is started outside the tree. It starts the command suspended, puts

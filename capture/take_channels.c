@@ -28,22 +28,13 @@ static void CloseChannel(CaptureChannel* pChannel) {
     memset(pChannel, 0, sizeof(*pChannel));
 }
 
-/* Whether an event of that name exists: opening it works, or is refused (another account's object). */
-static int EventExists(const char* pName) {
-    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, pName);
-    if (event) {
-        CloseHandle(event);
-        return 1;
-    }
-    return GetLastError() == ERROR_ACCESS_DENIED;
-}
-
-static int SayHeld(Capture* pCapture, int set) {
+/* Another monitor's, or anyone's: the NAME of the set exists already. */
+static int SayHeld(Capture* pCapture, int set, int name) {
     pCapture->heldSets |= set == GLOBAL ? CAPTURE_SET_GLOBAL : CAPTURE_SET_PLAIN;
     CaptureSay(pCapture, "another debug-output monitor holds the ", 0);
     CaptureSayMore(pCapture, g_label[set]);
     CaptureSayMore(pCapture, " names (");
-    CaptureSayMore(pCapture, g_names[set][BUFFER_READY]);
+    CaptureSayMore(pCapture, g_names[set][name]);
     CaptureSayMore(pCapture, " exists already)");
     return SET_HELD;
 }
@@ -65,33 +56,94 @@ static int SetFailure(Capture* pCapture, int set, DWORD error, const char* pWhat
     return SET_FAILED;
 }
 
-/* Creates one set: its BUFFER_READY existing already, before or during the creation, means another monitor.
- */
+/* Whether an object of that name exists: opening it works, or is refused (another account's object). Only
+   asked after a creation was refused, and the handle is closed at once. */
+static int ObjectExists(int name, const char* pName) {
+    HANDLE object = name == BUFFER ? OpenFileMappingA(FILE_MAP_READ, FALSE, pName)
+                                   : OpenEventA(SYNCHRONIZE, FALSE, pName);
+    if (object) {
+        CloseHandle(object);
+        return 1;
+    }
+    return GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+/* The channels' security: SYSTEM and the Administrators, nobody else. The senders that matter run as one
+   of them (an elevated program, or an installer's custom action as SYSTEM); a standard user can neither
+   read the buffer nor signal its events. */
+typedef struct {
+    SECURITY_ATTRIBUTES attributes;
+    SECURITY_DESCRIPTOR descriptor;
+    DWORD acl[32]; /* the ACL and its two entries: 52 bytes */
+} OwnersOnly;
+
+static int AllowSid(PACL pAcl, BYTE count, DWORD first, DWORD second) {
+    SID_IDENTIFIER_AUTHORITY nt = {SECURITY_NT_AUTHORITY};
+    PSID pSid = NULL;
+    BOOL added;
+
+    if (!AllocateAndInitializeSid(&nt, count, first, second, 0, 0, 0, 0, 0, 0, &pSid))
+        return 0;
+    added = AddAccessAllowedAce(pAcl, ACL_REVISION, GENERIC_ALL, pSid);
+    FreeSid(pSid);
+    return added;
+}
+
+static SECURITY_ATTRIBUTES* MakeOwnersOnly(OwnersOnly* pOurs) {
+    PACL pAcl = (PACL)pOurs->acl;
+
+    if (!InitializeAcl(pAcl, sizeof(pOurs->acl), ACL_REVISION) ||
+        !AllowSid(pAcl, 1, SECURITY_LOCAL_SYSTEM_RID, 0) ||
+        !AllowSid(pAcl, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS) ||
+        !InitializeSecurityDescriptor(&pOurs->descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+        !SetSecurityDescriptorDacl(&pOurs->descriptor, TRUE, pAcl, FALSE))
+        return NULL;
+    pOurs->attributes.nLength = sizeof(pOurs->attributes);
+    pOurs->attributes.lpSecurityDescriptor = &pOurs->descriptor;
+    pOurs->attributes.bInheritHandle = FALSE;
+    return &pOurs->attributes;
+}
+
+/* Creates object NAME of the set for SYSTEM and the Administrators alone. */
+static HANDLE CreateObject(int name, const char* pName, SECURITY_ATTRIBUTES* pOurs) {
+    if (name == BUFFER)
+        return CreateFileMappingA(INVALID_HANDLE_VALUE, pOurs, PAGE_READWRITE, 0, DBWIN_SIZE, pName);
+    return CreateEventA(pOurs, FALSE, FALSE, pName);
+}
+
+/* Creates one set, each of its three objects new and ours: any of them existing already, made by whoever,
+   means the set is held, and the capture then uses none of it. A stranger's DATA_READY could otherwise take
+   the strings, and a stranger's buffer feed the record. */
 static int TakeSet(Capture* pCapture, int set) {
     CaptureChannel* pChannel = &pCapture->channels[set];
     const char* const* ppNames = g_names[set];
-    DWORD error;
+    HANDLE* const pSlots[3] = {&pChannel->bufferReady, &pChannel->dataReady, &pChannel->mapping};
+    OwnersOnly security;
+    SECURITY_ATTRIBUTES* pOurs = MakeOwnersOnly(&security);
+    int name;
 
-    if (EventExists(ppNames[BUFFER_READY]))
-        return SayHeld(pCapture, set);
-    pChannel->bufferReady = CreateEventA(NULL, FALSE, FALSE, ppNames[BUFFER_READY]);
-    if (!pChannel->bufferReady) {
-        error = GetLastError();
-        if (error == ERROR_ACCESS_DENIED && EventExists(ppNames[BUFFER_READY]))
-            return SayHeld(pCapture, set);
-        return SetFailure(pCapture, set, error, "cannot create the event", ppNames[BUFFER_READY]);
+    if (!pOurs)
+        return SetFailure(pCapture, set, GetLastError(), "cannot make the security descriptor of",
+                          ppNames[BUFFER]);
+    for (name = BUFFER_READY; name <= BUFFER; name++) {
+        HANDLE object = CreateObject(name, ppNames[name], pOurs);
+        DWORD error = GetLastError();
+        if (object && error == ERROR_ALREADY_EXISTS) {
+            CloseHandle(object);
+            CloseChannel(pChannel);
+            return SayHeld(pCapture, set, name);
+        }
+        if (!object) {
+            if (error == ERROR_ACCESS_DENIED && ObjectExists(name, ppNames[name])) {
+                CloseChannel(pChannel);
+                return SayHeld(pCapture, set, name);
+            }
+            return SetFailure(pCapture, set, error,
+                              name == BUFFER ? "cannot create the file mapping" : "cannot create the event",
+                              ppNames[name]);
+        }
+        *pSlots[name] = object;
     }
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseChannel(pChannel);
-        return SayHeld(pCapture, set);
-    }
-    pChannel->dataReady = CreateEventA(NULL, FALSE, FALSE, ppNames[DATA_READY]);
-    if (!pChannel->dataReady)
-        return SetFailure(pCapture, set, GetLastError(), "cannot create the event", ppNames[DATA_READY]);
-    pChannel->mapping =
-        CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, DBWIN_SIZE, ppNames[BUFFER]);
-    if (!pChannel->mapping)
-        return SetFailure(pCapture, set, GetLastError(), "cannot create the file mapping", ppNames[BUFFER]);
     pChannel->pView = (const volatile unsigned char*)MapViewOfFile(pChannel->mapping, FILE_MAP_READ, 0, 0, 0);
     if (!pChannel->pView)
         return SetFailure(pCapture, set, GetLastError(), "cannot map", ppNames[BUFFER]);

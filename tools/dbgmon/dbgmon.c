@@ -28,6 +28,8 @@
  * Options (before COMMAND): --out FILE, --out=FILE or -o FILE; --time; --all; --no-job; -- ends the
  * options; -h/--help prints usage.
  *
+ * Each of the six objects is created new, for SYSTEM and the Administrators only: programs that are not
+ * elevated cannot send to it, and any of them existing already means 252, naming it.
  * Its manifest asks for administrator rights: the command (a setup program that demands them) inherits
  * the monitor's elevation, so one prompt covers both. Creating the Global\ names needs them too; without
  * them (access denied, and nobody holds the names) dbgmon says so in one line on standard error and records

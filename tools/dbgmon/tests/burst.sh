@@ -13,7 +13,8 @@
 #   BURST_KEEP=1   keep the temporary folder for inspection.
 # Checks: usage errors (250), the burst with exact records, order, escaping and the exit code (7), records on
 # standard output, the --time column, argument quoting, an unstartable command (251), a second monitor
-# (252, naming the plain names; one holding only the Global\ names: 252 naming those), an unwritable output
+# (252, naming the plain names; one holding only the Global\ names: 252 naming those; any one of the six
+# objects made first by another process: 252 naming it), an unwritable output
 # file (253), session 0's strings (the Global\ names), alone and beside this session's, and, beside a
 # stranger that sends every 100 ms on the Global\ or the plain names: none of its strings in the record
 # (all of them with --all), the monitor's end within 2 s of the command's, and the strings of a grandchild
@@ -281,6 +282,28 @@ else
 fi
 kill "$holder" 2>/dev/null
 wait "$holder" 2>/dev/null
+
+# --- any one of the six objects made first, by anyone: held, and none of it used ----------------------------
+# A planted DATA_READY would take the strings, a planted buffer feed the record: each means "held".
+for planted in DBWIN_BUFFER_READY DBWIN_DATA_READY DBWIN_BUFFER 'Global\DBWIN_BUFFER_READY' \
+    'Global\DBWIN_DATA_READY' 'Global\DBWIN_BUFFER'; do
+    rm -f "$cdrive/planted.txt"
+    wine_bg 'C:\dbgmon test\odsburst.exe' --plant "$planted" 30000 >"$bed/holder.txt" 2>&1
+    holder=$!
+    for _ in $(seq 300); do
+        grep -q holding "$bed/holder.txt" 2>/dev/null && break
+        sleep 0.1
+    done
+    mon --out 'C:\planted.txt' odsburst.exe 1
+    expect_rc 252 "$planted planted"
+    if grep -qF "($planted exists already)" "$bed/err.txt" && [ ! -e "$cdrive/planted.txt" ]; then
+        pass "$planted planted: named, no output file"
+    else
+        fail "$planted planted: stderr: $(cat "$bed/err.txt")"
+    fi
+    kill "$holder" 2>/dev/null
+    wait "$holder" 2>/dev/null
+done
 
 # --- strangers: another process sending every 100 ms on the channels ---------------------------------------
 # start_stranger MODE: odsburst MODE 100 (--every or --every-global), running once it has said so.

@@ -15,6 +15,9 @@
  *   odsburst --every-global MS the same as a process of session 0 sends it
  *   odsburst --hold-global MS  creates the Global\ names as another monitor would, prints "holding" on
  *                              standard output, sleeps MS milliseconds; exit code 0
+ *   odsburst --plant NAME MS   creates the one object NAME as anyone may (a file mapping for a name ending
+ *                              in BUFFER, else a manual-reset event left signalled), prints "holding",
+ *                              sleeps MS milliseconds; exit code 0
  *
  * The standard sequence, one OutputDebugStringA call each:
  *   "pid=<own pid>", "", "cr\r lf\n tab\t bs\\ end", "ctl\x01 latin1\xe9 del\x7f high\xff",
@@ -113,9 +116,25 @@ static int HoldGlobal(long ms) {
     return 0;
 }
 
+static int Plant(const char* pName, long ms) {
+    size_t length = strlen(pName);
+    HANDLE object = length >= 6 && strcmp(pName + length - 6, "BUFFER") == 0
+                        ? CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, 4096, pName)
+                        : CreateEventA(NULL, TRUE, TRUE, pName);
+    if (!object) {
+        fprintf(stderr, "odsburst: cannot create %s: %lu\n", pName, GetLastError());
+        return 2;
+    }
+    puts("holding");
+    fflush(stdout);
+    Sleep((DWORD)ms);
+    return 0;
+}
+
 static int Usage(void) {
     fputs("usage: odsburst N | --child N [EXE] | --as-child PID N | --args ARGS... | --sleep MS\n"
-          "       | --global N | --both N | --every MS | --every-global MS | --hold-global MS\n",
+          "       | --global N | --both N | --every MS | --every-global MS | --hold-global MS\n"
+          "       | --plant NAME MS\n",
           stderr);
     return 2;
 }
@@ -252,5 +271,7 @@ int main(int argc, char** argv) {
     }
     if (argc == 3 && strcmp(argv[1], "--hold-global") == 0 && ParseCount(argv[2], &value))
         return HoldGlobal(value);
+    if (argc == 4 && strcmp(argv[1], "--plant") == 0 && ParseCount(argv[3], &value))
+        return Plant(argv[2], value);
     return Usage();
 }
