@@ -37,6 +37,13 @@ void RecordLines(const ReportState& State, std::string* pOut) {
         AppendNumber(pOut, State.DroppedProcesses);
         pOut->append("\n");
     }
+    if (State.DroppedSenderStrings > 0) {
+        pOut->append("Strings not read (their senders over ");
+        AppendNumber(pOut, MaxSenders);
+        pOut->append(" in one record): ");
+        AppendNumber(pOut, State.DroppedSenderStrings);
+        pOut->append("\n");
+    }
     if (State.BadLines > 0) {
         pOut->append("Unreadable lines: ");
         AppendNumber(pOut, State.BadLines);

@@ -152,7 +152,15 @@ void ToolMessage(ReportState* pState, PidSlot* pSlot, const Record& Rec) {
 
 void HandleRecord(ReportState* pState, const Record& Rec) {
     const uint64_t Key = Rec.HasPid ? Rec.Pid : NoPidSlot;
-    PidSlot& Slot = pState->Pids.try_emplace(Key, PidSlot{-1, false, false}).first->second;
+    auto Found = pState->Pids.find(Key);
+    if (Found == pState->Pids.end()) {
+        if (pState->Pids.size() >= MaxSenders) {
+            ++pState->DroppedSenderStrings;
+            return;
+        }
+        Found = pState->Pids.emplace(Key, PidSlot{-1, false, false}).first;
+    }
+    PidSlot& Slot = Found->second;
     if (Rec.TextLength == ToolTagLength && memcmp(Rec.Text, ToolTag, ToolTagLength) == 0) {
         if (!Rec.HasPid)
             ++pState->NoPidTags;

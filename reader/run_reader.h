@@ -24,7 +24,9 @@
 #include <vector>
 
 // Beyond these, processes are counted but not kept one by one.
-enum { MaxProcesses = 1000, ExamplesKept = 3 };
+// MaxSenders bounds the reader's memory on a record of any number of process ids, as MaxProcesses does
+// for the programs read.
+enum { MaxProcesses = 1000, MaxSenders = 10000, ExamplesKept = 3 };
 
 // One program's part of a run: its identity, then each step's own state, then what it sent that the
 // reader could not place. Its step routines each take their own part.
@@ -84,9 +86,10 @@ struct ReportTally {
     size_t NoPidTags = 0; // the tool's tags without a process id: its programs read as one process
     bool Utf16 = false;   // the file starts with a UTF-16 byte order mark
 
-    size_t StrayMessages = 0;    // tagged messages of a process in no run
-    size_t LoneTags = 0;         // tags without their message
-    size_t DroppedProcesses = 0; // beyond MaxProcesses
+    size_t StrayMessages = 0;        // tagged messages of a process in no run
+    size_t LoneTags = 0;             // tags without their message
+    size_t DroppedProcesses = 0;     // beyond MaxProcesses
+    size_t DroppedSenderStrings = 0; // of process ids first seen beyond MaxSenders
 };
 
 // The tally, what the header says, the first few examples of each kind the tally counts, and the runs.

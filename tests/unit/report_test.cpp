@@ -541,6 +541,23 @@ TEST(BadInput, ClearResultNoCrash) {
     }
 }
 
+// A record of millions of process ids: the reader follows MaxSenders of them and counts the strings of
+// the rest, so its memory stays bounded; the programs among the first are read as ever.
+TEST(BadInput, SendersBeyondTheBoundAreCounted) {
+    std::string bytes = ReadAll(GoldenDir + "full-32.txt");
+    const size_t Own = StateOf(bytes)->Pids.size();
+    for (unsigned pid = 100000; pid < 100000 + MaxSenders + 5; ++pid)
+        bytes += Line(pid, "x");
+    const std::unique_ptr<ReportState> state = StateOf(bytes);
+    EXPECT_EQ(state->Pids.size(), static_cast<size_t>(MaxSenders));
+    EXPECT_EQ(state->DroppedSenderStrings, Own + 5);
+    const Outcome out = ReportOf(bytes);
+    EXPECT_EQ(out.status, ReportAllSucceeded);
+    EXPECT_TRUE(Contains(out.report, "Strings not read (their senders over 10000 in one record): " +
+                                         std::to_string(Own + 5)))
+        << out.report;
+}
+
 TEST(BadInput, FileThatCannotBeRead) {
     const char* paths[] = {FENWARR_SOURCE_DIR "/tests/report/golden",
                            FENWARR_SOURCE_DIR "/tests/report/absent.txt"};

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <set>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -26,7 +28,24 @@ std::string JoinPath(const std::string& Folder, const char* pName) {
     return Path.append(pName);
 }
 
-void Walk(const std::string& Folder, int Depth, FolderVisitor pVisit, void* pContext) {
+// The folders searched so far, by device and file number: a junction, a mount or a link that leads back
+// to one of them is named, not searched again.
+using FolderIds = std::set<std::pair<dev_t, ino_t>>;
+
+// What a directory entry that is no file nor folder is, in words.
+const char* OtherKind(mode_t Mode) {
+#ifndef _WIN32
+    if (S_ISFIFO(Mode))
+        return "a FIFO, not read";
+    if (S_ISSOCK(Mode))
+        return "a socket, not read";
+#endif
+    if (S_ISCHR(Mode) || S_ISBLK(Mode))
+        return "a device, not read";
+    return "no file, not read";
+}
+
+void Walk(const std::string& Folder, int Depth, FolderIds* pSeen, FolderVisitor pVisit, void* pContext) {
     DIR* pDir = opendir(Folder.c_str());
     if (pDir == nullptr) {
         pVisit(Folder, std::string("folder cannot be listed: ") + strerror(errno), pContext);
@@ -58,12 +77,16 @@ void Walk(const std::string& Folder, int Depth, FolderVisitor pVisit, void* pCon
 #endif
         if (!Known)
             pVisit(Path, std::string("cannot be looked at: ") + strerror(errno), pContext);
+        else if (S_ISDIR(Info.st_mode) && !pSeen->insert({Info.st_dev, Info.st_ino}).second)
+            pVisit(Path, "a folder searched already (a way back to it), not searched again", pContext);
         else if (S_ISDIR(Info.st_mode) && Depth + 1 < FolderDepthMax)
-            Walk(Path, Depth + 1, pVisit, pContext);
+            Walk(Path, Depth + 1, pSeen, pVisit, pContext);
         else if (S_ISDIR(Info.st_mode))
             pVisit(Path, "a folder too deep, not searched", pContext);
         else if (S_ISREG(Info.st_mode))
             pVisit(Path, std::string(), pContext);
+        else
+            pVisit(Path, OtherKind(Info.st_mode), pContext);
     }
 }
 
@@ -75,5 +98,9 @@ bool IsFolder(const char* pPath) {
 }
 
 void WalkFolder(const std::string& Folder, FolderVisitor pVisit, void* pContext) {
-    Walk(Folder, 0, pVisit, pContext);
+    FolderIds Seen;
+    struct stat Info;
+    if (stat(Folder.c_str(), &Info) == 0)
+        Seen.insert({Info.st_dev, Info.st_ino});
+    Walk(Folder, 0, &Seen, pVisit, pContext);
 }
