@@ -65,6 +65,9 @@ void ReadHeaderFacts(HeaderFacts* pFacts) {
     SYSTEMTIME Local;
     GetLocalTime(&Local);
     pFacts->Started = {Local.wYear, Local.wMonth, Local.wDay, Local.wHour, Local.wMinute, Local.wSecond};
+    SYSTEMTIME Utc;
+    GetSystemTime(&Utc);
+    pFacts->StartedUtc = {Utc.wYear, Utc.wMonth, Utc.wDay, Utc.wHour, Utc.wMinute, Utc.wSecond};
     TIME_ZONE_INFORMATION Zone;
     const DWORD Which = GetTimeZoneInformation(&Zone);
     LONG Bias = Zone.Bias;

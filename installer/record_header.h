@@ -14,6 +14,9 @@ struct HeaderFacts {
     uint16_t Machine; // IMAGE_FILE_MACHINE_* of the processor
     LocalStamp Started;
     int32_t UtcOffsetMinutes; // local time minus UTC
+    // The same moment in UTC, for the record's name: names sort by a time that never goes back when the
+    // clock leaves daylight saving, so pruning never takes the newest record for the oldest.
+    LocalStamp StartedUtc;
 };
 
 std::string RecordHeader(const HeaderFacts& Facts, const char* pVersion, const char* pProgram,

@@ -1,5 +1,5 @@
-// The records the custom action keeps: one file per run, "<program>-<action>-<YYYYMMDD-HHMMSS>.log" (a
-// second run in the same second gets "-2" and so on before ".log"), the newest RecordsKept of them.
+// The records the custom action keeps: one file per run, "<program>-<action>-<YYYYMMDD-HHMMSS>.log" in UTC
+// (a second run in the same second gets "-2" and so on before ".log"), the newest RecordsKept of them.
 #pragma once
 
 #include <cstdint>

@@ -77,7 +77,7 @@ HANDLE OpenRecord(MSIHANDLE Install, const KindFacts& Kind, const char* pVersion
     std::string Why;
     HANDLE File = INVALID_HANDLE_VALUE;
     if (OpenRecordFolder(pFolder, &Why))
-        File = CreateRecordFile(pFolder, Kind.pStem, Kind.pAction, Facts.Started, pPath, &Why);
+        File = CreateRecordFile(pFolder, Kind.pStem, Kind.pAction, Facts.StartedUtc, pPath, &Why);
     if (File != INVALID_HANDLE_VALUE &&
         !WriteAll(File, RecordHeader(Facts, pVersion, Kind.pProgram, Kind.pAction))) {
         Why = ErrorText("cannot write the record's header", GetLastError());

@@ -102,12 +102,12 @@ TEST(InstallerRecords, NamedByProgramAndTimeAndOnlyOursPruned) {
 }
 
 TEST(InstallerRecords, HeaderNamesMachineWindowsPackageAndTime) {
-    HeaderFacts Facts = {"PC-0042", 10, 0, 19045, "", 0x8664, {2026, 12, 10, 14, 3, 7}, 60};
+    HeaderFacts Facts = {"PC-0042", 10, 0, 19045, "", 0x8664, {2026, 12, 10, 14, 3, 7}, 60, {2026, 12, 10, 13, 3, 7}};
     EXPECT_EQ(RecordHeader(Facts, "1.0.0", "FenwarrSetup.exe", "install"),
               "# Fenwarr record\n# computer: PC-0042\n# windows: 10.0 build 19045\n# processor: x64\n"
               "# package: 1.0.0\n# program: FenwarrSetup.exe\n# action: install\n"
               "# started: 2026-12-10 14:03:07 +0100\n");
-    Facts = {"PC\n1", 6, 1, 7601, "Service Pack 1", 0xaa64, {2026, 1, 2, 3, 4, 5}, -330};
+    Facts = {"PC\n1", 6, 1, 7601, "Service Pack 1", 0xaa64, {2026, 1, 2, 3, 4, 5}, -330, {2026, 1, 2, 8, 34, 5}};
     const std::string Header = RecordHeader(Facts, "1.0.0", "FenwarrUninstall.exe", "rollback");
     EXPECT_TRUE(Contains(
         Header, "# computer: PC?1\n# windows: 6.1 build 7601; Service Pack 1\n# processor: ARM64\n"));
