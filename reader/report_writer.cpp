@@ -7,6 +7,17 @@
 
 namespace {
 
+// "<what><bound> in one record): <count>", when anything was left beyond one of the reader's bounds.
+void AppendBeyondBound(const char* pWhat, size_t Bound, size_t Count, std::string* pOut) {
+    if (Count == 0)
+        return;
+    pOut->append(pWhat);
+    AppendNumber(pOut, Bound);
+    pOut->append(" in one record): ");
+    AppendNumber(pOut, Count);
+    pOut->append("\n");
+}
+
 void RecordLines(const ReportState& State, std::string* pOut) {
     if (State.ForeignStrings > 0) {
         pOut->append("Other processes: ");
@@ -30,20 +41,8 @@ void RecordLines(const ReportState& State, std::string* pOut) {
         AppendNumber(pOut, State.LoneTags);
         pOut->append("\n");
     }
-    if (State.DroppedProcesses > 0) {
-        pOut->append("Programs not read (over ");
-        AppendNumber(pOut, MaxProcesses);
-        pOut->append(" in one record): ");
-        AppendNumber(pOut, State.DroppedProcesses);
-        pOut->append("\n");
-    }
-    if (State.DroppedSenderStrings > 0) {
-        pOut->append("Strings not read (their senders over ");
-        AppendNumber(pOut, MaxSenders);
-        pOut->append(" in one record): ");
-        AppendNumber(pOut, State.DroppedSenderStrings);
-        pOut->append("\n");
-    }
+    AppendBeyondBound("Programs not read (over ", MaxProcesses, State.DroppedProcesses, pOut);
+    AppendBeyondBound("Strings not read (their senders over ", MaxSenders, State.DroppedSenderStrings, pOut);
     if (State.BadLines > 0) {
         pOut->append("Unreadable lines: ");
         AppendNumber(pOut, State.BadLines);

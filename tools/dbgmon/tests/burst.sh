@@ -264,14 +264,19 @@ for p in "${senders[@]}"; do
 done
 echo "INFO: both senders: $(cut -f1 "$cdrive/both.txt" | uniq | wc -l) runs of one pid (more than 2: interleaved)"
 
+# start_holder ARGS...: odsburst ARGS in the background (holder), running once it says it holds its names.
+start_holder() {
+    wine_bg 'C:\dbgmon test\odsburst.exe' "$@" >"$bed/holder.txt" 2>&1
+    holder=$!
+    for _ in $(seq 300); do
+        grep -q holding "$bed/holder.txt" 2>/dev/null && break
+        sleep 0.1
+    done
+}
+
 # --- a second monitor that holds only the Global\ names ----------------------------------------------------
 rm -f "$cdrive/held.txt"
-wine_bg 'C:\dbgmon test\odsburst.exe' --hold-global 30000 >"$bed/holder.txt" 2>&1
-holder=$!
-for _ in $(seq 300); do
-    grep -q holding "$bed/holder.txt" 2>/dev/null && break
-    sleep 0.1
-done
+start_holder --hold-global 30000
 mon --out 'C:\held.txt' odsburst.exe 1
 expect_rc 252 "Global\\ names held"
 if grep -qF 'another debug-output monitor holds the Global\ names' "$bed/err.txt" &&
@@ -288,12 +293,7 @@ wait "$holder" 2>/dev/null
 for planted in DBWIN_BUFFER_READY DBWIN_DATA_READY DBWIN_BUFFER 'Global\DBWIN_BUFFER_READY' \
     'Global\DBWIN_DATA_READY' 'Global\DBWIN_BUFFER'; do
     rm -f "$cdrive/planted.txt"
-    wine_bg 'C:\dbgmon test\odsburst.exe' --plant "$planted" 30000 >"$bed/holder.txt" 2>&1
-    holder=$!
-    for _ in $(seq 300); do
-        grep -q holding "$bed/holder.txt" 2>/dev/null && break
-        sleep 0.1
-    done
+    start_holder --plant "$planted" 30000
     mon --out 'C:\planted.txt' odsburst.exe 1
     expect_rc 252 "$planted planted"
     if grep -qF "($planted exists already)" "$bed/err.txt" && [ ! -e "$cdrive/planted.txt" ]; then
