@@ -34,8 +34,9 @@ struct KindFacts {
 };
 const KindFacts Kinds[] = {{"FenwarrSetup.exe", "FenwarrSetup", "install"},
                            {"FenwarrUninstall.exe", "FenwarrUninstall", "removal"},
-                           {"FenwarrUninstall.exe", "FenwarrUninstall", "rollback"}};
-const uint32_t EventIds[] = {EventInstallRun, EventRemovalRun, EventRollbackRun};
+                           {"FenwarrUninstall.exe", "FenwarrUninstall", "rollback"},
+                           {"FenwarrSetup.exe", "FenwarrSetup", "restage"}};
+const uint32_t EventIds[] = {EventInstallRun, EventRemovalRun, EventRollbackRun, EventRestageRun};
 const DWORD DescendantWaitMs = 30000;
 
 std::string ErrorText(const char* pWhat, DWORD Error) {
@@ -158,7 +159,7 @@ bool RunCaptured(MSIHANDLE Install, RunKind Which, ProgramPaths* pProgram, Captu
     Status = CaptureRun(pMonitor, pProgram->Path, pProgram->Line, pProgram->Dir, *pRecord, &ExitCode);
     *pRunMs = GetTickCount() - RunStart;
     if (Status == CAPTURE_RUN_NOT_STARTED) {
-        if (Which == RunRollback && Gone(pMonitor->error))
+        if ((Which == RunRollback || Which == RunRestage) && Gone(pMonitor->error))
             *pWhy = std::string(pName) +
                     " is gone: the installed files were removed before this rollback action, "
                     "nothing of this install is taken out";
@@ -199,12 +200,17 @@ UINT Conclude(MSIHANDLE Install, RunKind Which, const ActionData& Action, HANDLE
     LogLine(Install, std::string("record: ") + pRecordPath);
     std::string Overall;
     AppendOverallLine(*pState, *pVerdict, &Overall);
-    if (Which != RunInstall) {
+    if (Which == RunRemoval || Which == RunRollback) {
         WriteRunEvent(RemovalEvent(Which == RunRollback, *pVerdict, Overall, pRecordPath));
         return ERROR_SUCCESS;
     }
     const InstallJudgement Judgement = JudgeInstall(*pVerdict);
-    WriteRunEvent(InstallEvent(Judgement, Status, Overall, pRecordPath));
+    WriteRunEvent(InstallEvent(Judgement, Status, Overall, pRecordPath, EventIds[Which]));
+    // A rollback that fails would leave the machine half undone: it only says what it found.
+    if (Which == RunRestage) {
+        LogLine(Install, "verdict: " + Judgement.What + " (a removal rolled back)");
+        return ERROR_SUCCESS;
+    }
     if (Judgement.Outcome == InstallArrived) {
         LogLine(Install, "verdict: " + Judgement.What);
         return ERROR_SUCCESS;

@@ -25,23 +25,26 @@ cp "$src/packaging/FenwarrDriverPackage.wxs" "$tmp/"
   FenwarrDriverPackage.wxs halves.wxs)
 "$src/scripts/msi-fix" "$tmp/FenwarrDriverPackage.wxs" "$tmp/p.msi" 2>/dev/null
 "$src/scripts/msi-check" "$tmp/p.msi" || fail "the MSI of packaging/ breaks a rule"
-for t in InstallExecuteSequence InstallUISequence AdminExecuteSequence AdvtExecuteSequence CustomAction File FeatureComponents Property Component Registry; do
+for t in InstallExecuteSequence InstallUISequence AdminExecuteSequence AdvtExecuteSequence CustomAction File FeatureComponents Property Component Registry LaunchCondition; do
   msiinfo export "$tmp/p.msi" $t >"$tmp/tables/$t.idt"
 done
 
 # TABLE|SED|LINES: the tables with SED applied to TABLE break the rules named by LINES (regexes, ';' between).
 # shellcheck disable=SC2016 # a $ in a sed script is sed's
 cases=(
-  'InstallExecuteSequence|s/\t3400/\t1/;s/\t1450/\t4002/|ICE77: RunUninstall at 1 in InstallExecuteSequence;older first: RemoveExistingProducts at 4002;action data: RunUninstall at 1;broken: 3 broken rule'
-  'InstallExecuteSequence|s/\t4010/\t3990/|setup after files: RunSetup at 3990;rollback before setup: RollbackSetup at 4008;action data: RunSetup at 3990;broken: 3 broken rule'
+  'InstallExecuteSequence|s/\t3400/\t1/;s/\t1501/\t4002/|ICE77: RunUninstall at 1 in InstallExecuteSequence;removal in transaction: .* between InstallInitialize and RemoveExistingProducts;removal in transaction: InstallFiles at 4000 comes before;rollback before uninstall: RollbackUninstall at 3395, RunUninstall at 1;action data: RunUninstall at 1;broken: 7 broken rule'
+  'InstallExecuteSequence|s/\t5010/\t3990/|setup after files: RunSetup at 3990;rollback before setup: RollbackSetup at 5008;action data: RunSetup at 3990;event source first: RunSetup at 3990;broken: 4 broken rule'
   'InstallExecuteSequence|s/\t3400/\t3600/|uninstall before files: RunUninstall at 3600;broken: 1 broken rule'
   'AdvtExecuteSequence|$a RunSetup\t\t4001|install only: RunSetup is in AdvtExecuteSequence;broken: 1 broken rule'
-  'File|/^FenwarrSetup.exe\t/d|action file: RunSetup runs the file FenwarrSetup.exe, which is not in the File table;broken: 1 broken rule'
+  'File|/^FenwarrSetup.exe\t/d|action file: RunSetup runs the file FenwarrSetup.exe, which is not in the File table;action file: RollbackUninstall runs;broken: 2 broken rule'
   'FeatureComponents|s/^Programs\tUninstallProgram/Half64\tUninstallProgram/|action file: RollbackSetup runs FenwarrUninstall.exe .*feature.s. Half64., not installed on both roads;action file: RunUninstall runs;broken: 2 broken rule'
   'CustomAction|s/^\(RunSetup\t\)3073/\13137/|action role: RunSetup has type 3137;broken: 1 broken rule'
   'CustomAction|s/^\(RollbackSetup\t\)3329/\12113/|action role: RollbackSetup has type 2113;broken: 1 broken rule'
-  'InstallExecuteSequence|s/\t4008/\t4012/|rollback before setup: RollbackSetup at 4012, RunSetup at 4010;broken: 1 broken rule'
-  'InstallExecuteSequence|/^RunSetupData/d|action data: RunSetup at 4010;broken: 1 broken rule'
+  'InstallExecuteSequence|s/\t5008/\t5012/|rollback before setup: RollbackSetup at 5012, RunSetup at 5010;broken: 1 broken rule'
+  'InstallExecuteSequence|s/\t3395/\t3405/|rollback before uninstall: RollbackUninstall at 3405, RunUninstall at 3400;broken: 1 broken rule'
+  'CustomAction|s/^\(RollbackUninstall\t\)3329/\12113/|action role: RollbackUninstall has type 2113;broken: 1 broken rule'
+  'LaunchCondition|s/501/500/|launch condition: no LaunchCondition refuses Windows before XP;broken: 1 broken rule'
+  'InstallExecuteSequence|/^RunSetupData/d|action data: RunSetup at 5010;broken: 1 broken rule'
   'Property|/^MsiLogging/d|MsiLogging: the MsiLogging property is not set;broken: 1 broken rule'
   'Component|s/^\(EventMessages\t[^\t]*\t[^\t]*\t\)16/\10/|event source: component EventMessages is not permanent;broken: 1 broken rule'
   'Registry|/EventMessageFile/d|event source: no EventMessageFile;broken: 1 broken rule'
@@ -49,6 +52,33 @@ cases=(
   'InstallUISequence|s/\t781/\t900/|half before costing: PickHalf64 at 900 in InstallUISequence;broken: 1 broken rule'
   'InstallExecuteSequence|/^PickHalf32/d|half before costing: PickHalf32 at missing in InstallExecuteSequence;broken: 1 broken rule'
 )
+# The 1.0.0 package as it landed (commit 81932e3, before the upgrade ran in one transaction),
+# when git has it: refused on each rule it breaks, by name.
+if git -C "$src" cat-file -e 81932e3:packaging/FenwarrDriverPackage.wxs 2>/dev/null; then
+  git -C "$src" show 81932e3:packaging/FenwarrDriverPackage.wxs >"$tmp/old.wxs"
+  (cd "$tmp" && wixl --arch x86 -D Version=1.0.0 -D "ProductCode={6B6529A1-0000-4000-8000-000000000002}" -o old.msi \
+    old.wxs halves.wxs 2>/dev/null && "$src/scripts/msi-fix" old.wxs old.msi 2>/dev/null)
+  if "$src/scripts/msi-check" "$tmp/old.msi" >"$tmp/out" 2>&1; then fail "the 1.0.0 MSI passed"; fi
+  for w in 'removal in transaction: RemoveExistingProducts at 1450, InstallInitialize at 1500' \
+    'action role: RollbackUninstall is not in the CustomAction table' 'rollback before uninstall: RollbackUninstall at missing' \
+    'event source first: RollbackSetup at 4008' 'event source first: RunSetup at 4010' 'launch condition: '; do
+    grep -q "^msi-check: $w" "$tmp/out" || { cat "$tmp/out"; fail "the 1.0.0 MSI: no line $w"; }
+  done
+fi
+# An older layout still (its setup a program action, placed by Before=/After=): msi-fix says what it did not
+# find and leaves the tables to msi-check, which names the rules; every line under 200 characters.
+if git -C "$src" cat-file -e 9962622:packaging/FenwarrDriverPackage.wxs 2>/dev/null; then
+  git -C "$src" show 9962622:packaging/FenwarrDriverPackage.wxs >"$tmp/older.wxs"
+  (cd "$tmp" && wixl --arch x86 -D Version=0.9.0 -D "ProductCode={6B6529A1-0000-4000-8000-000000000003}" -o older.msi \
+    older.wxs halves.wxs 2>/dev/null)
+  "$src/scripts/msi-fix" "$tmp/older.wxs" "$tmp/older.msi" 2>"$tmp/fix" || fail "msi-fix failed on the older layout: $(cat "$tmp/fix")"
+  grep -q '^msi-fix: expected in older.wxs and not found: <CustomAction Id=... Execute="rollback"' "$tmp/fix" ||
+    fail "msi-fix did not say what the older layout lacks: $(cat "$tmp/fix")"
+  "$src/scripts/msi-check" "$tmp/older.msi" >>"$tmp/fix" 2>&1 && fail "the older layout's MSI passed"
+  grep -q '^msi-check: action role: RunSetup has type 3154' "$tmp/fix" || fail "msi-check did not name the older layout's action role"
+  ! grep -n '.\{200\}' "$tmp/fix" || fail "a line of 200 characters or more"
+fi
+
 for c in "${cases[@]}"; do
   IFS='|' read -r table edit lines <<<"$c"
   rm -rf "$tmp/broken" && cp -R "$tmp/tables" "$tmp/broken"
