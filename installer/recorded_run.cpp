@@ -2,6 +2,7 @@
 
 #include "capture/capture.h"
 #include "installer/action_data.h"
+#include "installer/event_source.h"
 #include "installer/machine_facts.h"
 #include "installer/msi_log.h"
 #include "installer/record_folder.h"
@@ -250,6 +251,10 @@ UINT RecordedRun(MSIHANDLE Install, RunKind Which) {
         return Installing ? ERROR_INSTALL_FAILURE : ERROR_SUCCESS;
     }
     HANDLE Record = OpenRecord(Install, Kind, Action.Version, RecordFolder, RecordPath);
+    // Only a folder the record could be made in is trusted with the message file.
+    std::string Why;
+    if (Record != INVALID_HANDLE_VALUE && !KeepEventSource(Action.Folder, RecordFolder, &Why))
+        LogLine(Install, "this run's event may show without its text: " + Why);
     if (!RunCaptured(Install, Which, &Program, pMonitor.get(), &Record, RecordPath, &Recorded, &RunMs,
                      &NotStarted)) {
         WriteRunEvent(UnrecordedEvent(EventIds[Which], Installing, NotStarted));

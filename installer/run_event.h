@@ -1,5 +1,6 @@
 // The Application event each run from the MSI leaves: where a deployment tool collects the verdict. Its
-// source is registered by the MSI; FenwarrEvents.dll holds the texts Event Viewer shows (messages.mc).
+// source is registered by the action (event_source.h); FenwarrEvents.dll holds the texts Event Viewer
+// shows (messages.mc).
 #pragma once
 
 #include "reader/install_judgement.h"
@@ -8,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-// The source's name, as the MSI registers it under ...\Services\EventLog\Application.
+// The source's name, as the action registers it under ...\Services\EventLog\Application.
 extern const char EventSource[];
 
 // One event ID per kind of run (messages.mc); the type tells the verdict.

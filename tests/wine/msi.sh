@@ -8,8 +8,9 @@
 # sees it; one step runs under dbgmon instead, which then holds the debug-output buffer:
 #   failed    msiexec /i /qn /l*v with a folder where the native co-installer copy goes: 1603, the log
 #             names the co-installer, the setup run is recorded and its error event reported, the rollback
-#             action ran, the product is not listed and our program files are gone; of 25 earlier
-#             records the newest 20 stay, and a file not ours.
+#             action ran, the product is not listed and our program files are gone, the event source
+#             stays registered with its message file in the record folder; of 25 earlier records the
+#             newest 20 stay, and a file not ours.
 #   install   msiexec /i /qn /l*v while a stranger sends on the Global\ names every 100 ms: the half of this
 #             Windows at its path and the other half absent, Fenwarr64.exe only on 64-bit Windows; the record
 #             is exactly the setup run (on win64 with the installed Fenwarr64.exe's), with its header, and
@@ -328,6 +329,12 @@ grep -q 'CopyFile failed' "$FW_DIR/trace.norm" || fw_fail "failed: the record ho
 assert_logged failed 'FenwarrUninstall.exe is gone: the installed files were removed before this rollback action'
 assert_event failed warn 'FenwarrUninstall.exe is gone: the installed files were removed'
 if arp_entries >/dev/null; then fw_fail "Apps & Features: a failed install is listed"; fi
+# The event source outlives the rollback: the action registered it itself, outside the script, with the
+# message file copied into the record folder (Wine keeps no event log; on Windows the texts show).
+fw_wine reg query 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Fenwarr Driver Package' /v EventMessageFile \
+  2>>"$FW_DIR/stderr.txt" | tr -d '\r' | grep -qiF 'C:\windows\Logs\Fenwarr\FenwarrEvents.dll' ||
+  fw_fail "failed: the event source is not registered with the message file of the record folder"
+[ -f "$records/FenwarrEvents.dll" ] || fw_fail "failed: no message file in the record folder"
 fw_assert_file_absent "$root\\FenwarrSetup.exe"
 fw_assert_file_absent "$root\\FenwarrUninstall.exe"
 kept=$(find "$records" -name 'Fenwarr*.log' | wc -l)
