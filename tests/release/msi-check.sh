@@ -53,32 +53,24 @@ cases=(
   'InstallUISequence|s/\t781/\t900/|half before costing: PickHalf64 at 900 in InstallUISequence;broken: 1 broken rule'
   'InstallExecuteSequence|/^PickHalf32/d|half before costing: PickHalf32 at missing in InstallExecuteSequence;broken: 1 broken rule'
 )
-# The 1.0.0 package as it landed (commit 81932e3, before the upgrade ran in one transaction),
-# when git has it: refused on each rule it breaks, by name.
-if git -C "$src" cat-file -e 81932e3:packaging/FenwarrDriverPackage.wxs 2>/dev/null; then
-  git -C "$src" show 81932e3:packaging/FenwarrDriverPackage.wxs >"$tmp/old.wxs"
+# Older packages from git, when it has them: COMMIT|LINES, each built, fixed by msi-fix (which says what it did
+# not find and fails nothing) and refused by msi-check on the rules LINES names; every line under 200
+# characters. 81932e3: the 1.0.0 package as it landed; 9962622: its setup still a program action.
+olders=(
+  "81932e3|removal in transaction: RemoveExistingProducts at 1450, InstallInitialize at 1500;action role: RollbackUninstall is not in the CustomAction table;rollback before uninstall: RollbackUninstall at missing;action role: RunUninstall has type 3073;event source: the Registry table writes EventMessageFile;launch condition: "
+  '9962622|msi-fix: expected in old.wxs and not found: <CustomAction Id=... Execute="rollback";msi-check: action role: RunSetup has type 3154'
+)
+for o in "${olders[@]}"; do
+  IFS='|' read -r commit lines <<<"$o"
+  git -C "$src" show "$commit:packaging/FenwarrDriverPackage.wxs" >"$tmp/old.wxs" 2>/dev/null || continue
   (cd "$tmp" && wixl --arch x86 -D Version=1.0.0 -D "ProductCode={6B6529A1-0000-4000-8000-000000000002}" -o old.msi \
-    old.wxs halves.wxs 2>/dev/null && "$src/scripts/msi-fix" old.wxs old.msi 2>/dev/null)
-  if "$src/scripts/msi-check" "$tmp/old.msi" >"$tmp/out" 2>&1; then fail "the 1.0.0 MSI passed"; fi
-  for w in 'removal in transaction: RemoveExistingProducts at 1450, InstallInitialize at 1500' \
-    'action role: RollbackUninstall is not in the CustomAction table' 'rollback before uninstall: RollbackUninstall at missing' \
-    'action role: RunUninstall has type 3073' 'event source: the Registry table writes EventMessageFile' 'launch condition: '; do
-    grep -q "^msi-check: $w" "$tmp/out" || { cat "$tmp/out"; fail "the 1.0.0 MSI: no line $w"; }
-  done
-fi
-# An older layout still (its setup a program action, placed by Before=/After=): msi-fix says what it did not
-# find and leaves the tables to msi-check, which names the rules; every line under 200 characters.
-if git -C "$src" cat-file -e 9962622:packaging/FenwarrDriverPackage.wxs 2>/dev/null; then
-  git -C "$src" show 9962622:packaging/FenwarrDriverPackage.wxs >"$tmp/older.wxs"
-  (cd "$tmp" && wixl --arch x86 -D Version=0.9.0 -D "ProductCode={6B6529A1-0000-4000-8000-000000000003}" -o older.msi \
-    older.wxs halves.wxs 2>/dev/null)
-  "$src/scripts/msi-fix" "$tmp/older.wxs" "$tmp/older.msi" 2>"$tmp/fix" || fail "msi-fix failed on the older layout: $(cat "$tmp/fix")"
-  grep -q '^msi-fix: expected in older.wxs and not found: <CustomAction Id=... Execute="rollback"' "$tmp/fix" ||
-    fail "msi-fix did not say what the older layout lacks: $(cat "$tmp/fix")"
-  "$src/scripts/msi-check" "$tmp/older.msi" >>"$tmp/fix" 2>&1 && fail "the older layout's MSI passed"
-  grep -q '^msi-check: action role: RunSetup has type 3154' "$tmp/fix" || fail "msi-check did not name the older layout's action role"
-  ! grep -n '.\{200\}' "$tmp/fix" || fail "a line of 200 characters or more"
-fi
+    old.wxs halves.wxs 2>/dev/null)
+  "$src/scripts/msi-fix" "$tmp/old.wxs" "$tmp/old.msi" >"$tmp/out" 2>&1 || fail "$commit: msi-fix failed"
+  "$src/scripts/msi-check" "$tmp/old.msi" >>"$tmp/out" 2>&1 && fail "$commit: the MSI passed"
+  IFS=';' read -ra want <<<"$lines"
+  for w in "${want[@]}"; do grep -qF -- "$w" "$tmp/out" || { cat "$tmp/out"; fail "$commit: no line $w"; }; done
+  ! grep -n '.\{200\}' "$tmp/out" || fail "$commit: a line of 200 characters or more"
+done
 
 for c in "${cases[@]}"; do
   IFS='|' read -r table edit lines <<<"$c"
