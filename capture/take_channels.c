@@ -179,6 +179,21 @@ static int TakeGlobalBlind(Capture* pCapture, DWORD sessionError) {
     return CAPTURE_OK;
 }
 
+typedef BOOL(WINAPI* ProcessIdToSessionIdFn)(DWORD, DWORD*);
+
+/* The session of this process; looked up at run time, as its reference page gives Windows Vista. */
+static BOOL OwnSession(DWORD* pSession) {
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    ProcessIdToSessionIdFn pSessionOf =
+        kernel32 != NULL ? (ProcessIdToSessionIdFn)(void*)GetProcAddress(kernel32, "ProcessIdToSessionId")
+                         : NULL;
+    if (pSessionOf == NULL) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    return pSessionOf(GetCurrentProcessId(), pSession);
+}
+
 int CaptureOpen(Capture* pCapture, unsigned flags) {
     DWORD session = 0;
     int status;
@@ -197,7 +212,7 @@ int CaptureOpen(Capture* pCapture, unsigned flags) {
         return status == SET_HELD ? CAPTURE_HELD : CAPTURE_FAILED;
     pCapture->channelCount = 1;
 
-    if (!ProcessIdToSessionId(GetCurrentProcessId(), &session)) {
+    if (!OwnSession(&session)) {
         result = TakeGlobalBlind(pCapture, GetLastError());
     } else if (session != 0) { /* in session 0 (started by a service) the plain names are session 0's */
         status = TakeGlobal(pCapture);

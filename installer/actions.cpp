@@ -18,3 +18,10 @@ extern "C" UINT __stdcall RunUninstall(MSIHANDLE Install) {
 extern "C" UINT __stdcall RollbackSetup(MSIHANDLE Install) {
     return RecordedRun(Install, RunRollback);
 }
+
+// The rollback of RunUninstall, scheduled right before it: when a removal rolls back (a newer version's
+// failed upgrade among them), the setup program stages the drivers again once the files are back. Never
+// fails.
+extern "C" UINT __stdcall RollbackUninstall(MSIHANDLE Install) {
+    return RecordedRun(Install, RunRestage);
+}

@@ -11,6 +11,7 @@ namespace {
 
 typedef LONG(WINAPI* RtlGetVersionFn)(OSVERSIONINFOW*);
 typedef BOOL(WINAPI* IsWow64Process2Fn)(HANDLE, USHORT*, USHORT*);
+typedef void(WINAPI* GetNativeSystemInfoFn)(SYSTEM_INFO*);
 
 // RtlGetVersion tells the truth whatever the manifest of the installer's process says; GetVersionEx
 // stops at 6.2 without one.
@@ -36,7 +37,7 @@ void ReadVersion(HeaderFacts* pFacts) {
 }
 
 // The processor, as the setup program finds it: IsWow64Process2 where Windows has it, else the native
-// system information.
+// system information (Windows XP on; before it no WOW64, and the system information is the native one).
 uint16_t ReadMachine() {
     HMODULE Kernel32 = GetModuleHandleA("kernel32.dll");
     IsWow64Process2Fn pIsWow64Process2 =
@@ -47,8 +48,15 @@ uint16_t ReadMachine() {
     USHORT Native = 0;
     if (pIsWow64Process2 != NULL && pIsWow64Process2(GetCurrentProcess(), &Process, &Native) && Native != 0)
         return Native;
+    GetNativeSystemInfoFn pNative =
+        Kernel32 != NULL ? reinterpret_cast<GetNativeSystemInfoFn>(
+                               reinterpret_cast<void*>(GetProcAddress(Kernel32, "GetNativeSystemInfo")))
+                         : NULL;
     SYSTEM_INFO Info;
-    GetNativeSystemInfo(&Info);
+    if (pNative != NULL)
+        pNative(&Info);
+    else
+        GetSystemInfo(&Info);
     return MachineOfArchitecture(Info.wProcessorArchitecture);
 }
 

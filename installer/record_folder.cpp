@@ -39,9 +39,22 @@ bool IsOwnAccount(PSID pSid) {
     return Same;
 }
 
+// SYSTEM (S-1-5-18) or the administrators (S-1-5-32-544), read from the SID itself: IsWellKnownSid is
+// Windows XP's, and Windows 2000 has the functions that read a SID.
+bool IsSystemOrAdministrators(PSID pSid) {
+    const SID_IDENTIFIER_AUTHORITY Nt = SECURITY_NT_AUTHORITY;
+    if (!IsValidSid(pSid) || memcmp(GetSidIdentifierAuthority(pSid), &Nt, sizeof(Nt)) != 0)
+        return false;
+    const UCHAR Count = *GetSidSubAuthorityCount(pSid);
+    const DWORD First = *GetSidSubAuthority(pSid, 0);
+    if (Count == 1)
+        return First == SECURITY_LOCAL_SYSTEM_RID;
+    return Count == 2 && First == SECURITY_BUILTIN_DOMAIN_RID &&
+           *GetSidSubAuthority(pSid, 1) == DOMAIN_ALIAS_RID_ADMINS;
+}
+
 bool IsTrustedSid(PSID pSid) {
-    return IsWellKnownSid(pSid, WinLocalSystemSid) || IsWellKnownSid(pSid, WinBuiltinAdministratorsSid) ||
-           IsOwnAccount(pSid);
+    return IsSystemOrAdministrators(pSid) || IsOwnAccount(pSid);
 }
 
 // The folder is ours when its owner is SYSTEM or the administrators and no one else may write in it.

@@ -9,7 +9,7 @@
 namespace {
 
 const char* const Programs[] = {"FenwarrSetup-", "FenwarrUninstall-"};
-const char* const Actions[] = {"install-", "removal-", "rollback-"};
+const char* const Actions[] = {"install-", "removal-", "rollback-", "restage-"};
 
 bool IsDigits(const char* p, size_t Count) {
     return std::all_of(p, p + Count, [](char c) { return c >= '0' && c <= '9'; });

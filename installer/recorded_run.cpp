@@ -2,6 +2,7 @@
 
 #include "capture/capture.h"
 #include "installer/action_data.h"
+#include "installer/event_source.h"
 #include "installer/machine_facts.h"
 #include "installer/msi_log.h"
 #include "installer/record_folder.h"
@@ -34,8 +35,9 @@ struct KindFacts {
 };
 const KindFacts Kinds[] = {{"FenwarrSetup.exe", "FenwarrSetup", "install"},
                            {"FenwarrUninstall.exe", "FenwarrUninstall", "removal"},
-                           {"FenwarrUninstall.exe", "FenwarrUninstall", "rollback"}};
-const uint32_t EventIds[] = {EventInstallRun, EventRemovalRun, EventRollbackRun};
+                           {"FenwarrUninstall.exe", "FenwarrUninstall", "rollback"},
+                           {"FenwarrSetup.exe", "FenwarrSetup", "restage"}};
+const uint32_t EventIds[] = {EventInstallRun, EventRemovalRun, EventRollbackRun, EventRestageRun};
 const DWORD DescendantWaitMs = 30000;
 
 std::string ErrorText(const char* pWhat, DWORD Error) {
@@ -158,7 +160,7 @@ bool RunCaptured(MSIHANDLE Install, RunKind Which, ProgramPaths* pProgram, Captu
     Status = CaptureRun(pMonitor, pProgram->Path, pProgram->Line, pProgram->Dir, *pRecord, &ExitCode);
     *pRunMs = GetTickCount() - RunStart;
     if (Status == CAPTURE_RUN_NOT_STARTED) {
-        if (Which == RunRollback && Gone(pMonitor->error))
+        if ((Which == RunRollback || Which == RunRestage) && Gone(pMonitor->error))
             *pWhy = std::string(pName) +
                     " is gone: the installed files were removed before this rollback action, "
                     "nothing of this install is taken out";
@@ -199,12 +201,17 @@ UINT Conclude(MSIHANDLE Install, RunKind Which, const ActionData& Action, HANDLE
     LogLine(Install, std::string("record: ") + pRecordPath);
     std::string Overall;
     AppendOverallLine(*pState, *pVerdict, &Overall);
-    if (Which != RunInstall) {
+    if (Which == RunRemoval || Which == RunRollback) {
         WriteRunEvent(RemovalEvent(Which == RunRollback, *pVerdict, Overall, pRecordPath));
         return ERROR_SUCCESS;
     }
     const InstallJudgement Judgement = JudgeInstall(*pVerdict);
-    WriteRunEvent(InstallEvent(Judgement, Status, Overall, pRecordPath));
+    WriteRunEvent(InstallEvent(Judgement, Status, Overall, pRecordPath, EventIds[Which]));
+    // A rollback that fails would leave the machine half undone: it only says what it found.
+    if (Which == RunRestage) {
+        LogLine(Install, "verdict: " + Judgement.What + " (a removal rolled back)");
+        return ERROR_SUCCESS;
+    }
     if (Judgement.Outcome == InstallArrived) {
         LogLine(Install, "verdict: " + Judgement.What);
         return ERROR_SUCCESS;
@@ -244,6 +251,10 @@ UINT RecordedRun(MSIHANDLE Install, RunKind Which) {
         return Installing ? ERROR_INSTALL_FAILURE : ERROR_SUCCESS;
     }
     HANDLE Record = OpenRecord(Install, Kind, Action.Version, RecordFolder, RecordPath);
+    // Only a folder the record could be made in is trusted with the message file.
+    std::string Why;
+    if (Record != INVALID_HANDLE_VALUE && !KeepEventSource(Action.Folder, RecordFolder, &Why))
+        LogLine(Install, "this run's event may show without its text: " + Why);
     if (!RunCaptured(Install, Which, &Program, pMonitor.get(), &Record, RecordPath, &Recorded, &RunMs,
                      &NotStarted)) {
         WriteRunEvent(UnrecordedEvent(EventIds[Which], Installing, NotStarted));

@@ -13,13 +13,13 @@ std::string WithRecord(std::string Text, const std::string& Overall, const char*
 } // namespace
 
 RunEvent InstallEvent(const InstallJudgement& Judgement, ReportStatus Status, const std::string& Overall,
-                      const char* pRecord) {
+                      const char* pRecord, uint32_t Id) {
     RunEventType Type = EventInformation;
     if (Judgement.Outcome != InstallArrived)
         Type = EventError;
     else if (Status != ReportAllSucceeded)
         Type = EventWarning;
-    return {Type, EventInstallRun, WithRecord("FenwarrSetup.exe: " + Judgement.What, Overall, pRecord)};
+    return {Type, Id, WithRecord("FenwarrSetup.exe: " + Judgement.What, Overall, pRecord)};
 }
 
 RunEvent RemovalEvent(bool Rollback, const RecordVerdict& Verdict, const std::string& Overall,

@@ -6,8 +6,11 @@
 #       and, when MAX_BYTES is given, a file of at most that many bytes
 #   check-binaries.sh tools DIR MACHINE   every .exe below DIR is a pei-MACHINE file importing system DLLs
 #       only; dbgmon.exe asks for administrator rights in its manifest
-#   check-binaries.sh installer DIR   FenwarrAction.dll exports the three custom actions and imports system DLLs
-#       and msi.dll only; FenwarrEvents.dll imports nothing and holds the message table of the three runs
+#   check-binaries.sh installer DIR   FenwarrAction.dll exports the four custom actions and imports system DLLs
+#       and msi.dll only, each function one that Windows XP has (action-imports.txt); FenwarrEvents.dll imports
+#       nothing and holds the message table of the four runs
+#   check-binaries.sh newer-import DIR   a DLL made in DIR that imports ProcessIdToSessionId (Windows Vista)
+#       fails the floor check, by name
 # Prints each file's size and imports. Exit 0 when all holds, 1 when a check fails, 77 when not built.
 set -u
 failures=0
@@ -91,16 +94,55 @@ check_tools() {
     [ $found = 1 ] || fail "no tool executable below $1"
 }
 
+# Windows by age, as action-imports.txt names them; the floor the MSI's launch condition sets.
+windows_order=(2000 XP Vista 7 8 10)
+floor=XP
+rank() {
+    local i
+    for i in "${!windows_order[@]}"; do [ "${windows_order[$i]}" = "$1" ] && echo "$i" && return; done
+    echo 99
+}
+
+# Fails for each function DLL imports that action-imports.txt lacks or gives a Windows newer than the floor.
+check_floor() {
+    local dll=$1 list=${2:-$(dirname "$0")/action-imports.txt} from name first
+    while read -r from name; do
+        [ "$from" = msvcrt.dll ] && continue
+        first=$(awk -v d="$from" -v f="$name" '$1 == d && $2 == f {print $3}' "$list")
+        if [ -z "$first" ]; then
+            fail "$dll imports $from $name, which action-imports.txt does not list (add it with its page's Windows)"
+        elif (($(rank "$first") > $(rank "$floor"))); then
+            fail "$dll imports $from $name: Windows $first, newer than the floor $floor (look it up at run time)"
+        fi
+    done < <(i686-w64-mingw32-objdump -p "$dll" | awk '/^\tDLL Name: /{d=tolower($3); next}
+                                                     /^\t[0-9a-f]+\t +[0-9]+  /{print d, $3}')
+}
+
+# A DLL importing one function newer than the floor must fail check_floor, naming it.
+check_newer_import() {
+    local dir=$1 out
+    printf '%s\n' '#include <windows.h>' 'DWORD Session(void) { DWORD s = 0; ProcessIdToSessionId(0, &s); return s; }' \
+        >"$dir/newer.c"
+    i686-w64-mingw32-gcc -shared -nostdlib -Wl,-e,0 -o "$dir/newer.dll" "$dir/newer.c" -lkernel32 ||
+        { fail "cannot build the probe DLL"; return; }
+    out=$(failures=0; check_floor "$dir/newer.dll"; echo "failures=$failures")
+    grep -q 'ProcessIdToSessionId: Windows Vista, newer than the floor XP' <<<"$out" ||
+        fail "a DLL importing ProcessIdToSessionId passed the floor check: $out"
+    echo "the floor check refused the probe: ${out%%$'\n'*}"
+}
+
 check_installer() {
     local action=$1/FenwarrAction.dll events=$1/FenwarrEvents.dll objdump=i686-w64-mingw32-objdump name text
     check_imports "$objdump" "$action" "kernel32.dll advapi32.dll msi.dll msvcrt.dll"
-    for name in RunSetup RunUninstall RollbackSetup; do
+    check_floor "$action"
+    for name in RunSetup RunUninstall RollbackSetup RollbackUninstall; do
         "$objdump" -p "$action" | grep -Eq "^\s+\[ *[0-9]+\] $name\$" || fail "$action does not export $name"
     done
     check_imports "$objdump" "$events" ""
     # Type 11, RT_MESSAGETABLE; its texts are UTF-16.
     "$objdump" -p "$events" | grep -q 'Entry: ID: 0x00000b' || fail "$events has no message table"
-    for text in 'install run: %1' 'removal run: %1' 'rollback run (a failed or cancelled install undone): %1'; do
+    for text in 'install run: %1' 'removal run: %1' 'rollback run (a failed or cancelled install undone): %1' \
+        'restage run (a failed or cancelled removal undone, the drivers staged again): %1'; do
         strings -el "$events" | grep -qF "Fenwarr Driver Package, $text" || fail "$events lacks '$text'"
     done
 }
@@ -114,6 +156,7 @@ case $1 in
 product) check_product "$2" "$3" "$4" "${5:-}" ;;
 tools) check_tools "$2" "$3" ;;
 installer) check_installer "$2" ;;
+newer-import) check_newer_import "$2" ;;
 *) fail "unknown mode $1" ;;
 esac
 [ $failures = 0 ] && echo "all checks passed" || echo "$failures check(s) failed"

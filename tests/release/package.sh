@@ -60,7 +60,7 @@ if "$src/scripts/release" --package "$tmp/good" --no-build --keep-work --out "$t
   grep -q 'Source="fenwarr/Win64/amd64/extra.sys"' "$work/halves.wxs" || fail "amd64/extra.sys is not packed"
   [ "$(grep -c '<Component ' "$work/halves.wxs")" = 33 ] || fail "not 16 + 17 components: $(grep -c '<Component ' "$work/halves.wxs")"
   (cd "$tmp/out-good" && sha256sum -c SHA256SUMS) || fail "SHA256SUMS does not check"
-  grep -q "^release: msi-check: .*: this package's MSI rules hold" "$tmp/good.log" || fail "no msi-check line"
+  grep -q "^release: msi-check: .*: all [0-9]* rules of this package's MSI hold" "$tmp/good.log" || fail "no msi-check line"
   rm -rf "$work"
 else
   cat "$tmp/good.log"
@@ -81,12 +81,12 @@ for strict in "FENWARR_RELEASE_STRICT=0 --strict" "FENWARR_RELEASE_STRICT=1 --no
 done
 
 mkdir "$tmp/shim"
-printf '#!/bin/sh\n%s "$@" | sed "s/^RemoveExistingProducts\t\t1450/RemoveExistingProducts\t\t4002/"\n' \
+printf '#!/bin/sh\n%s "$@" | sed "s/^RemoveExistingProducts\t\t1501/RemoveExistingProducts\t\t4002/"\n' \
   "$(command -v msiinfo)" >"$tmp/shim/msiinfo"
 chmod +x "$tmp/shim/msiinfo"
 PATH="$tmp/shim:$PATH" "$src/scripts/release" --package "$tmp/good" --no-build --out "$tmp/out-rules" >"$tmp/rules.log" 2>&1 &&
   fail "the release of an MSI that breaks a rule passed"
-grep -q '^msi-check: older first: RemoveExistingProducts at 4002 ' "$tmp/rules.log" ||
+grep -q '^msi-check: removal in transaction: InstallFiles at 4000 comes before RemoveExistingProducts at 4002' "$tmp/rules.log" ||
   { cat "$tmp/rules.log"; fail "the broken rule is not named"; }
 [ ! -e "$tmp/out-rules" ] || fail "the release wrote $tmp/out-rules"
 

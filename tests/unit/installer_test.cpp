@@ -84,6 +84,7 @@ TEST(InstallerRecords, NamedByProgramAndTimeAndOnlyOursPruned) {
     EXPECT_EQ(RecordFileName("FenwarrSetup", "install", When, 1), "FenwarrSetup-install-20261210-140307.log");
     EXPECT_EQ(RecordFileName("FenwarrUninstall", "rollback", When, 2),
               "FenwarrUninstall-rollback-20261210-140307-2.log");
+    EXPECT_EQ(RecordsToDelete({"FenwarrSetup-restage-20261210-140307.log"}, 0).size(), 1u);
 
     // 25 of ours across programs and days, and names that are not ours: the 5 oldest go, nothing else.
     std::vector<std::string> Names = {"notes.log", "FenwarrSetup-install-2026121-140307.log",
@@ -148,6 +149,8 @@ TEST(InstallerEvents, IdTypeAndTextFollowTheRun) {
          "arrived. Overall"},
         {InstallEvent(Missing, ReportStepFailed, "Overall: FAILED", Record), EventError, 100,
          "did not arrive"},
+        {InstallEvent(Missing, ReportStepFailed, "Overall: FAILED", Record, EventRestageRun), EventError, 400,
+         "FenwarrSetup.exe: the drivers did not arrive"},
         {RemovalEvent(true, RecordVerdict(), "Overall: NO RUN", Record), EventError, 300,
          "FenwarrUninstall.exe. "},
         {UnrecordedEvent(EventRemovalRun, false, "not recorded"), EventWarning, 200,
