@@ -326,8 +326,10 @@ left_out() { sed -n 's/.*, \([0-9]*\) from other processes left out;.*/\1/p' "$b
 
 # run_beside_stranger LABEL FILE [OPTIONS...]: odsburst --sleep 1000 under dbgmon while the stranger sends.
 # The command's two strings come whole from one pid; the stranger's are all there with --all and none
-# otherwise; the monitor ends at most 2 s after the command (its own measure and the wall clock's, against
-# the quiet run timed above plus the command's second of sleep).
+# otherwise; the monitor ends at most 2 s after the command by its own measure. The wall clock only checks
+# that measure roughly, against the quiet run timed above plus the command's second of sleep, with room for
+# a busy machine (Wine's start-up alone took 3 s longer under load): a monitor held by the stranger, as the
+# quiet rule once held it (15 s), still fails.
 run_beside_stranger() {
     local label=$1 file=$2 t0 wall ended own strangers
     shift 2
@@ -336,7 +338,7 @@ run_beside_stranger() {
     wall=$(elapsed "$t0" "$(now)")
     expect_rc 0 "$label"
     ended=$(ended_ms)
-    if [ -n "$ended" ] && [ "$ended" -le 2000 ] && awk -v w="$wall" -v b="$base" 'BEGIN { exit !(w <= b + 3) }'; then
+    if [ -n "$ended" ] && [ "$ended" -le 2000 ] && awk -v w="$wall" -v b="$base" 'BEGIN { exit !(w <= b + 10) }'; then
         pass "$label: ended $ended ms after the command's processes, in $wall s"
     else
         fail "$label: ended ${ended:-?} ms after the command's processes, in $wall s (a quiet run: $base s, + 1 s of sleep); stderr: $(tail -n 2 "$bed/err.txt")"
