@@ -1,0 +1,106 @@
+// pkgcheck's INF readers: the catalog and the files each half finds, as Windows finds them.
+#include "tools/pkgcheck/inf_named_files.h"
+#include "tools/pkgcheck/inf_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct Case {
+    const char* name;
+    const char* inf;
+    Half half;
+    const char* catalog; // "" for none
+    const char* files;   // joined by '|'
+    const char* problem; // a part of the first problem, "" for none
+};
+
+const char* const Disks =
+    "[SourceDisksNames]\n1=\"Disk\",,,\n2=\"Disk\",,,\\amd64\n[SourceDisksNames.x86]\n1=d,,,\\i386\n";
+
+const Case Cases[] = {
+    {"plain catalog", "[Version]\nCatalogFile = a.cat ; comment\n", Half::Win32, "a.cat", "", ""},
+    {"decorated catalog first",
+     "[version]\nCatalogFile=a.cat\nCatalogFile.NT=nt.cat\nCATALOGFILE.NTamd64=64.cat\n", Half::Win64,
+     "64.cat", "", ""},
+    {".NT before plain", "[Version]\nCatalogFile=a.cat\nCatalogFile.NT=nt.cat\nCatalogFile.NTamd64=64.cat\n",
+     Half::Win32, "nt.cat", "", ""},
+    {"catalog through [Strings]", "[Version]\nCatalogFile.NTx86=%Name%_x86.cat\n[Strings]\nname=\"Vendor\"\n",
+     Half::Win32, "Vendor_x86.cat", "", ""},
+    {"undefined string", "[Version]\nCatalogFile=%Nope%.cat\n", Half::Win32, "%Nope%.cat", "",
+     "%Nope% is not defined"},
+    {"no catalog", "[Version]\nSignature=\"$Windows NT$\"\n", Half::Win32, "", "", ""},
+    {"decorated entry before the plain one",
+     "[SourceDisksFiles.x86]\nf.sys=1,x86\n[SourceDisksFiles]\nf.sys=1\ng.txt=1\n", Half::Win32, "",
+     "i386/x86/f.sys|i386/g.txt", ""},
+    {"the 64-bit half skips i386", "[SourceDisksFiles]\nf.sys=1\n[SourceDisksFiles.amd64]\nF.SYS=2\n",
+     Half::Win64, "", "amd64/F.SYS", ""},
+    {"disk folder, sub-folder, quotes, continuation",
+     "[SourceDisksFiles]\n\"my file.dll\" = 2, \\\n  \"sub dir\"\n", Half::Win64, "",
+     "amd64/sub dir/my file.dll", ""},
+    {"file name through [Strings], %%", "[SourceDisksFiles]\n%F%=1\n100%%.txt=1\n[Strings]\nF=\"f.sys\"\n",
+     Half::Win64, "", "f.sys|100%.txt", ""},
+    {"'..' in a name", "[SourceDisksFiles]\n..\\..\\etc\\passwd=1\n", Half::Win32, "", "",
+     "outside the package"},
+    {"a name of no file", "[SourceDisksFiles]\n\\ = 1\n", Half::Win32, "", "", "names no file"},
+    {"absolute path", "[SourceDisksFiles]\nC:\\Windows\\a.dll=1\n", Half::Win32, "", "",
+     "outside the package"},
+    {"unterminated section", "[Version\nCatalogFile=a.cat\n", Half::Win32, "", "",
+     "a section name without its closing"},
+};
+
+std::string Joined(const std::vector<std::string>& parts) {
+    std::string s;
+    for (const std::string& p : parts)
+        s += (s.empty() ? "" : "|") + p;
+    return s;
+}
+
+TEST(PkgcheckInf, NamedFilesTable) {
+    for (const Case& c : Cases) {
+        SCOPED_TRACE(c.name);
+        Inf inf;
+        std::string why;
+        NamedFiles named;
+        const std::string text = std::string(Disks) + c.inf;
+        if (InfParse(text, NamedFileSections, inf, why))
+            InfNamedFiles(inf, c.half, named);
+        else
+            named.problems.push_back(why);
+        EXPECT_EQ(c.catalog, named.catalog);
+        EXPECT_EQ(*c.catalog != '\0', named.names_catalog);
+        EXPECT_EQ(c.files, Joined(named.files));
+        const std::string first = named.problems.empty() ? "" : named.problems[0];
+        EXPECT_NE(std::string::npos, first.find(c.problem)) << first;
+        EXPECT_EQ(*c.problem == '\0', named.problems.empty());
+    }
+}
+
+TEST(PkgcheckInf, Encodings) {
+    const struct {
+        std::string bytes;
+        const char* text; // nullptr: refused, why holds the advice
+        const char* why;
+    } rows[] = {
+        {"[Version]\r\n", "[Version]\r\n", ""},
+        {std::string("\xFF\xFE[\0\xE9\0\x3D\xD8\x00\xDE", 10), "[\xC3\xA9\xF0\x9F\x98\x80", ""},
+        {"\xEF\xBB\xBF[Version]", nullptr,
+         "UTF-8 with a byte order mark (EF BB BF); Windows reads an INF only as"},
+        {std::string("\xFF\xFE[\0\x00\xDC", 6), nullptr, "not valid UTF-16LE text"},
+        {std::string("\xFE\xFF\0[", 4), nullptr, "UTF-16 big-endian"},
+        {std::string("[\0V\0", 4), nullptr, "UTF-16 without a byte order mark"},
+    };
+    for (const auto& row : rows) {
+        std::string text;
+        std::string why;
+        EXPECT_EQ(row.text != nullptr, InfDecode(row.bytes, text, why)) << row.why;
+        if (row.text != nullptr) {
+            EXPECT_EQ(row.text, text);
+        }
+        EXPECT_NE(std::string::npos, why.find(row.why)) << why;
+    }
+}
+
+} // namespace
