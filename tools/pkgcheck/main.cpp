@@ -5,7 +5,11 @@
 //                                    Windows cannot read, or a name it cannot resolve), then "nocatalog -"
 //                                    or "catalog PATH", then "file PATH" per [SourceDisksFiles] entry,
 //                                    PATH relative to the INF's folder
+//   pkgcheck hash sha1|sha256 FILE...  "HASH  FILE": the hash Windows looks FILE up by in a catalog
+//   pkgcheck kind FILE               "pe", "broken-pe", "cabinet" (also MSI) or "flat": how Windows
+//                                    hashes it
 #include "deploy/deploy.h"
+#include "tools/pkgcheck/file_hash.h"
 #include "tools/pkgcheck/inf_named_files.h"
 #include "tools/pkgcheck/inf_text.h"
 
@@ -61,8 +65,41 @@ void InfFiles(const char* path, Half half) {
         Print("file", file);
 }
 
+// The largest file hashed: far above any driver file.
+const size_t HashMaxBytes = 256UL * 1024UL * 1024UL;
+
+int Hash(const char* algorithm, int count, char** files) {
+    for (int i = 0; i < count; ++i) {
+        std::string bytes;
+        std::string hex;
+        std::string why;
+        if (!ReadBounded(files[i], HashMaxBytes, bytes, why) || !MemberHash(bytes, algorithm, hex, why)) {
+            std::fprintf(stderr, "%s: %s\n", files[i], why.c_str());
+            return 1;
+        }
+        std::printf("%s  %s\n", hex.c_str(), files[i]);
+    }
+    return 0;
+}
+
+int Kind(const char* file) {
+    std::string bytes;
+    std::string why;
+    ByteRange ranges[PeMaxRanges];
+    if (!ReadBounded(file, HashMaxBytes, bytes, why)) {
+        std::fprintf(stderr, "%s: %s\n", file, why.c_str());
+        return 1;
+    }
+    const int n = PeRanges(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), ranges);
+    const bool cabinet = bytes.compare(0, 4, "MSCF") == 0 || bytes.compare(0, 4, "\xD0\xCF\x11\xE0") == 0;
+    std::printf("%s\n", cabinet ? "cabinet" : n > 0 ? "pe" : n < 0 ? "broken-pe" : "flat");
+    return 0;
+}
+
 int Usage() {
-    std::fprintf(stderr, "usage: pkgcheck lists | pkgcheck inf-files Win32|Win64 INF...\n");
+    std::fprintf(
+        stderr,
+        "usage: pkgcheck lists | inf-files Win32|Win64 INF... | hash sha1|sha256 FILE... | kind FILE\n");
     return 2;
 }
 
@@ -76,6 +113,12 @@ int main(int argc, char** argv) {
             Print("inf", name);
         return 0;
     }
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (argc >= 4 && command == "hash" &&
+        (std::string(argv[2]) == "sha1" || std::string(argv[2]) == "sha256"))
+        return Hash(argv[2], argc - 3, argv + 3);
+    if (argc == 3 && command == "kind")
+        return Kind(argv[2]);
     Half half = Half::Win32;
     if (argc < 4 || std::string(argv[1]) != "inf-files" || !HalfFromName(argv[2], half))
         return Usage();

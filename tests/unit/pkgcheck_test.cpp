@@ -1,4 +1,5 @@
-// pkgcheck's INF readers: the catalog and the files each half finds, as Windows finds them.
+// pkgcheck's readers: the catalog and the files each half finds, as Windows finds them, and their hashes.
+#include "tools/pkgcheck/file_hash.h"
 #include "tools/pkgcheck/inf_named_files.h"
 #include "tools/pkgcheck/inf_text.h"
 
@@ -101,6 +102,53 @@ TEST(PkgcheckInf, Encodings) {
         }
         EXPECT_NE(std::string::npos, why.find(row.why)) << why;
     }
+}
+
+} // namespace
+
+namespace {
+
+// A PE32 file of size bytes: MZ, its PE header at 64, count data-directory entries, a certificate table.
+std::string Pe(size_t size, unsigned count, unsigned cert, unsigned length) {
+    std::string b(size, '\0');
+    b[0] = 'M', b[1] = 'Z', b[60] = 64;
+    b.replace(64, 4, "PE\0\0", 4);
+    b[88] = 0x0B, b[89] = 0x01;
+    b[88 + 92] = static_cast<char>(count);
+    for (int i = 0; i < 4; ++i) {
+        b[88 + 128 + i] = static_cast<char>(cert >> (8 * i));
+        b[88 + 132 + i] = static_cast<char>(length >> (8 * i));
+    }
+    return b;
+}
+
+TEST(PkgcheckHash, PeRangesTable) {
+    const struct {
+        std::string bytes;
+        int count;
+        size_t last_end; // the end of the last range
+    } rows[] = {
+        {"plain text, not MZ", 0, 0},    {Pe(512, 16, 0, 0), 3, 512},
+        {Pe(512, 16, 400, 112), 3, 400}, {Pe(512, 4, 0, 0), 2, 512},
+        {Pe(512, 16, 400, 200), -1, 0},  {Pe(512, 16, 0, 0).substr(0, 100), -1, 0},
+    };
+    for (const auto& row : rows) {
+        ByteRange r[PeMaxRanges];
+        const int n = PeRanges(reinterpret_cast<const unsigned char*>(row.bytes.data()), row.bytes.size(), r);
+        ASSERT_EQ(row.count, n);
+        if (n > 0) {
+            EXPECT_EQ(row.last_end, r[n - 1].start + r[n - 1].length);
+            EXPECT_EQ(152u, r[0].length); // up to the checksum
+        }
+    }
+    std::string hex;
+    std::string why;
+    ASSERT_TRUE(MemberHash("abc", "sha1", hex, why));
+    EXPECT_EQ("A9993E364706816ABA3E25717850C26C9CD0D89D", hex);
+    ASSERT_TRUE(MemberHash("abc", "sha256", hex, why));
+    EXPECT_EQ("BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD", hex);
+    EXPECT_FALSE(MemberHash("MSCF....", "sha1", hex, why));
+    EXPECT_NE(std::string::npos, why.find("a cabinet or MSI file"));
 }
 
 } // namespace
