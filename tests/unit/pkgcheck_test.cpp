@@ -1,10 +1,12 @@
 // pkgcheck's readers: the catalog and the files each half finds, as Windows finds them, and their hashes.
+#include "tools/pkgcheck/catalog_read.h"
 #include "tools/pkgcheck/file_hash.h"
 #include "tools/pkgcheck/inf_named_files.h"
 #include "tools/pkgcheck/inf_text.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -149,6 +151,46 @@ TEST(PkgcheckHash, PeRangesTable) {
     EXPECT_EQ("BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD", hex);
     EXPECT_FALSE(MemberHash("MSCF....", "sha1", hex, why));
     EXPECT_NE(std::string::npos, why.find("a cabinet or MSI file"));
+}
+
+} // namespace
+
+namespace {
+
+std::string Fixture(const char* name) {
+    std::string path = std::string(FENWARR_SOURCE_DIR) + "/tests/fuzz/corpus/fuzz_catalog/" + name;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::string bytes;
+    char buffer[4096];
+    size_t n = 0;
+    while (f != nullptr && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.append(buffer, n);
+    if (f != nullptr)
+        std::fclose(f);
+    return bytes;
+}
+
+// The fixtures: scripts/catalog make of one file, "member\r\n", SHA-1 and SHA-256, test-signed.
+TEST(PkgcheckCatalog, ReadTable) {
+    const struct {
+        std::string bytes;
+        const char* algorithm;
+        const char* tag;
+        const char* fault;
+    } rows[] = {
+        {Fixture("sha1.cat"), "sha1", "9B72234FD0C88E48A3EBAACDC89C503F526363CC", ""},
+        {Fixture("sha256.cat"), "sha256", "EA92FA52F9A422EF966DBB3124D5BD3896C1FF0A955E30C8133FE78E03B5FF04",
+         ""},
+        {Fixture("sha1.cat").substr(0, 700), "", "", "not a signed catalog (not PKCS#7)"},
+        {"placeholder", "", "", "not a signed catalog (not PKCS#7)"},
+    };
+    for (const auto& row : rows) {
+        Catalog catalog;
+        CatalogRead(row.bytes, catalog);
+        EXPECT_EQ(row.fault, catalog.fault);
+        EXPECT_EQ(row.algorithm, catalog.algorithm);
+        EXPECT_EQ(row.tag, catalog.tags.empty() ? "" : catalog.tags[0]);
+    }
 }
 
 } // namespace

@@ -6,9 +6,12 @@
 //                                    or "catalog PATH", then "file PATH" per [SourceDisksFiles] entry,
 //                                    PATH relative to the INF's folder
 //   pkgcheck hash sha1|sha256 FILE...  "HASH  FILE": the hash Windows looks FILE up by in a catalog
+//   pkgcheck catalog CAT             "fault WHY|ANSWER" for a file that is no signed driver catalog (and
+//                                    Windows' answer), else "alg sha1|sha256" and "tag HASH" per member
 //   pkgcheck kind FILE               "pe", "broken-pe", "cabinet" (also MSI) or "flat": how Windows
 //                                    hashes it
 #include "deploy/deploy.h"
+#include "tools/pkgcheck/catalog_read.h"
 #include "tools/pkgcheck/file_hash.h"
 #include "tools/pkgcheck/inf_named_files.h"
 #include "tools/pkgcheck/inf_text.h"
@@ -96,10 +99,28 @@ int Kind(const char* file) {
     return 0;
 }
 
+int CatalogFacts(const char* path) {
+    std::string bytes;
+    std::string why;
+    Catalog catalog;
+    if (!ReadBounded(path, CatalogMaxBytes, bytes, why)) {
+        Print("fault", "not a signed catalog (" + why + ")|the catalog is not valid");
+        return 0;
+    }
+    CatalogRead(bytes, catalog);
+    if (!catalog.fault.empty()) {
+        Print("fault", catalog.fault + "|" + catalog.answer);
+        return 0;
+    }
+    Print("alg", catalog.algorithm);
+    for (const std::string& tag : catalog.tags)
+        Print("tag", tag);
+    return 0;
+}
+
 int Usage() {
-    std::fprintf(
-        stderr,
-        "usage: pkgcheck lists | inf-files Win32|Win64 INF... | hash sha1|sha256 FILE... | kind FILE\n");
+    std::fprintf(stderr, "usage: pkgcheck lists | inf-files Win32|Win64 INF... | hash sha1|sha256 FILE... | "
+                         "catalog CAT | kind FILE\n");
     return 2;
 }
 
@@ -117,6 +138,8 @@ int main(int argc, char** argv) {
     if (argc >= 4 && command == "hash" &&
         (std::string(argv[2]) == "sha1" || std::string(argv[2]) == "sha256"))
         return Hash(argv[2], argc - 3, argv + 3);
+    if (argc == 3 && command == "catalog")
+        return CatalogFacts(argv[2]);
     if (argc == 3 && command == "kind")
         return Kind(argv[2]);
     Half half = Half::Win32;
