@@ -61,6 +61,11 @@ if "$src/scripts/release" --package "$tmp/good" --no-build --keep-work --out "$t
   [ "$(grep -c '<Component ' "$work/halves.wxs")" = 33 ] || fail "not 16 + 17 components: $(grep -c '<Component ' "$work/halves.wxs")"
   (cd "$tmp/out-good" && sha256sum -c SHA256SUMS) || fail "SHA256SUMS does not check"
   grep -q "^release: msi-check: .*: this package's MSI rules hold" "$tmp/good.log" || fail "no msi-check line"
+  grep -qxF "release: Halvex_adb.cat (Win64): test-signed: test mode only" "$tmp/good.log" || fail "no verdict on Halvex_adb.cat"
+  # The test signer's certificate beside the MSI, in SHA256SUMS, the one the catalogs were signed with.
+  cer=$(find "$tmp/out-good" -name 'signer-*.cer')
+  if [ "$(openssl x509 -inform DER -in "$cer" -noout -fingerprint -sha1 | tr -d :)" != "sha1 Fingerprint=$(basename "$cer" .cer | cut -d- -f2)" ] ||
+    ! grep -q " ${cer##*/}$" "$tmp/out-good/SHA256SUMS"; then fail "no signer's certificate in SHA256SUMS: '$cer'"; fi
   rm -rf "$work"
 else
   cat "$tmp/good.log"

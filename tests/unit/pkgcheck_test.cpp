@@ -172,17 +172,19 @@ std::string Fixture(const char* name) {
 
 // The fixtures: scripts/catalog make of one file, "member\r\n", SHA-1 and SHA-256, test-signed.
 TEST(PkgcheckCatalog, ReadTable) {
+    const char* const test = "test-signed: test mode only";
     const struct {
         std::string bytes;
         const char* algorithm;
         const char* tag;
         const char* fault;
+        const char* verdict;
     } rows[] = {
-        {Fixture("sha1.cat"), "sha1", "9B72234FD0C88E48A3EBAACDC89C503F526363CC", ""},
+        {Fixture("sha1.cat"), "sha1", "9B72234FD0C88E48A3EBAACDC89C503F526363CC", "", test},
         {Fixture("sha256.cat"), "sha256", "EA92FA52F9A422EF966DBB3124D5BD3896C1FF0A955E30C8133FE78E03B5FF04",
-         ""},
-        {Fixture("sha1.cat").substr(0, 700), "", "", "not a signed catalog (not PKCS#7)"},
-        {"placeholder", "", "", "not a signed catalog (not PKCS#7)"},
+         "", test},
+        {Fixture("sha1.cat").substr(0, 700), "", "", "not a signed catalog (not PKCS#7)", ""},
+        {"placeholder", "", "", "not a signed catalog (not PKCS#7)", ""},
     };
     for (const auto& row : rows) {
         Catalog catalog;
@@ -190,7 +192,12 @@ TEST(PkgcheckCatalog, ReadTable) {
         EXPECT_EQ(row.fault, catalog.fault);
         EXPECT_EQ(row.algorithm, catalog.algorithm);
         EXPECT_EQ(row.tag, catalog.tags.empty() ? "" : catalog.tags[0]);
+        EXPECT_EQ(row.verdict, catalog.signer.verdict);
     }
+    Catalog catalog;
+    CatalogRead(Fixture("sha1.cat"), catalog);
+    EXPECT_EQ("037D4199CD3B0E3A30A86B0C4B86E24F94313CA2", catalog.signer.thumbprint);
+    EXPECT_EQ("/CN=Fenwarr test catalog", catalog.signer.subject);
 }
 
 } // namespace

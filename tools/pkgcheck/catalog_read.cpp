@@ -136,7 +136,7 @@ std::string TypeText(const ASN1_OBJECT* type) {
 }
 
 // The signed data's content: the list bare (as signing tools write it) or in an OCTET STRING (as CMS does).
-void SignedContent(const PKCS7* p7, Catalog& catalog) {
+void SignedContent(PKCS7* p7, Catalog& catalog) {
     const PKCS7* content = p7->d.sign->contents;
     const std::string ctype = content != nullptr ? TypeText(content->type) : "-";
     char oid[128] = "";
@@ -158,6 +158,7 @@ void SignedContent(const PKCS7* p7, Catalog& catalog) {
     else if (list != nullptr && list->type == V_ASN1_OCTET_STRING)
         TrustList(list->value.octet_string->data, list->value.octet_string->length, usages, kind, catalog);
     CheckList(usages, kind, catalog);
+    SignerRead(p7, catalog.signer);
 }
 
 } // namespace

@@ -7,7 +7,11 @@
 //                                    PATH relative to the INF's folder
 //   pkgcheck hash sha1|sha256 FILE...  "HASH  FILE": the hash Windows looks FILE up by in a catalog
 //   pkgcheck catalog CAT             "fault WHY|ANSWER" for a file that is no signed driver catalog (and
-//                                    Windows' answer), else "alg sha1|sha256" and "tag HASH" per member
+//                                    Windows' answer), else "alg sha1|sha256", "tag HASH" per member,
+//                                    "signer TEXT" and "issuer TEXT" (its certificate), "kind KIND"
+//                                    and "verdict TEXT"
+//   pkgcheck signer-cer CAT DIR      the signer's certificate, DER, as DIR/signer-THUMBPRINT.cer, for
+//                                    the administrators' TrustedPublisher store; its name printed
 //   pkgcheck kind FILE               "pe", "broken-pe", "cabinet" (also MSI) or "flat": how Windows
 //                                    hashes it
 #include "deploy/deploy.h"
@@ -115,12 +119,43 @@ int CatalogFacts(const char* path) {
     Print("alg", catalog.algorithm);
     for (const std::string& tag : catalog.tags)
         Print("tag", tag);
+    const CatalogSigner& s = catalog.signer;
+    // Two lines, each short whatever the names: the certificate, then its issuer and dates.
+    if (s.kind != "none") {
+        Print("signer", s.subject + ", SHA-1 " + s.thumbprint);
+        Print("issuer", "issued by " + s.issuer + ", valid " + s.valid + ", timestamp " + s.timestamp);
+    }
+    Print("kind", s.kind);
+    Print("verdict", s.verdict);
+    return 0;
+}
+
+// The signer's certificate as DIR/signer-THUMBPRINT.cer; its name printed.
+int SignerCer(const char* path, const char* dir) {
+    std::string bytes;
+    std::string why;
+    Catalog catalog;
+    if (ReadBounded(path, CatalogMaxBytes, bytes, why))
+        CatalogRead(bytes, catalog);
+    if (catalog.signer.der.empty()) {
+        std::fprintf(stderr, "%s: no signer's certificate\n", path);
+        return 1;
+    }
+    const std::string name = "signer-" + catalog.signer.thumbprint + ".cer";
+    std::FILE* f = std::fopen((std::string(dir) + "/" + name).c_str(), "wb");
+    const bool written = f != nullptr && std::fwrite(catalog.signer.der.data(), 1, catalog.signer.der.size(),
+                                                     f) == catalog.signer.der.size();
+    if (f != nullptr && std::fclose(f) != 0)
+        return 1;
+    if (!written)
+        return 1;
+    std::printf("%s\n", name.c_str());
     return 0;
 }
 
 int Usage() {
     std::fprintf(stderr, "usage: pkgcheck lists | inf-files Win32|Win64 INF... | hash sha1|sha256 FILE... | "
-                         "catalog CAT | kind FILE\n");
+                         "catalog CAT | signer-cer CAT DIR | kind FILE\n");
     return 2;
 }
 
@@ -140,6 +175,8 @@ int main(int argc, char** argv) {
         return Hash(argv[2], argc - 3, argv + 3);
     if (argc == 3 && command == "catalog")
         return CatalogFacts(argv[2]);
+    if (argc == 4 && command == "signer-cer")
+        return SignerCer(argv[2], argv[3]);
     if (argc == 3 && command == "kind")
         return Kind(argv[2]);
     Half half = Half::Win32;
