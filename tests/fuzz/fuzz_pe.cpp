@@ -1,6 +1,7 @@
 // pkgcheck's PE reading on any bytes: the ranges the Authenticode hash covers lie inside the file, in
-// order, and never overlap.
+// order, and never overlap; its machine is read within the file.
 #include "tools/pkgcheck/file_hash.h"
+#include "tools/pkgcheck/pe_machine.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -14,5 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         end = ranges[i].start + ranges[i].length;
     }
+    PeMachine(data, size);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "tools/pkgcheck/file_hash.h"
 #include "tools/pkgcheck/inf_named_files.h"
 #include "tools/pkgcheck/inf_text.h"
+#include "tools/pkgcheck/pe_machine.h"
 
 #include <gtest/gtest.h>
 
@@ -143,6 +144,11 @@ TEST(PkgcheckHash, PeRangesTable) {
             EXPECT_EQ(152u, r[0].length); // up to the checksum
         }
     }
+    std::string pe = Pe(512, 16, 0, 0);
+    EXPECT_EQ("PE for machine 0x0000",
+              PeMachine(reinterpret_cast<const unsigned char*>(pe.data()), pe.size()));
+    pe[68] = 0x4C, pe[69] = 0x01;
+    EXPECT_EQ("pei-i386", PeMachine(reinterpret_cast<const unsigned char*>(pe.data()), pe.size()));
     std::string hex;
     std::string why;
     ASSERT_TRUE(MemberHash("abc", "sha1", hex, why));

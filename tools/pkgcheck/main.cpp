@@ -14,11 +14,13 @@
 //                                    the administrators' TrustedPublisher store; its name printed
 //   pkgcheck kind FILE               "pe", "broken-pe", "cabinet" (also MSI) or "flat": how Windows
 //                                    hashes it
+//   pkgcheck machine FILE            "pei-i386", "pei-x86-64", another machine, or "" (no PE file)
 #include "deploy/deploy.h"
 #include "tools/pkgcheck/catalog_read.h"
 #include "tools/pkgcheck/file_hash.h"
 #include "tools/pkgcheck/inf_named_files.h"
 #include "tools/pkgcheck/inf_text.h"
+#include "tools/pkgcheck/pe_machine.h"
 
 #include <cstdio>
 #include <string>
@@ -153,9 +155,21 @@ int SignerCer(const char* path, const char* dir) {
     return 0;
 }
 
+int Machine(const char* file) {
+    std::string bytes;
+    std::string why;
+    if (!ReadBounded(file, HashMaxBytes, bytes, why)) {
+        std::fprintf(stderr, "%s: %s\n", file, why.c_str());
+        return 1;
+    }
+    std::printf("%s\n",
+                PeMachine(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()).c_str());
+    return 0;
+}
+
 int Usage() {
     std::fprintf(stderr, "usage: pkgcheck lists | inf-files Win32|Win64 INF... | hash sha1|sha256 FILE... | "
-                         "catalog CAT | signer-cer CAT DIR | kind FILE\n");
+                         "catalog CAT | signer-cer CAT DIR | kind FILE | machine FILE\n");
     return 2;
 }
 
@@ -177,6 +191,8 @@ int main(int argc, char** argv) {
         return CatalogFacts(argv[2]);
     if (argc == 4 && command == "signer-cer")
         return SignerCer(argv[2], argv[3]);
+    if (argc == 3 && command == "machine")
+        return Machine(argv[2]);
     if (argc == 3 && command == "kind")
         return Kind(argv[2]);
     Half half = Half::Win32;
