@@ -28,7 +28,7 @@
 namespace {
 
 // The file's bytes, at most limit of them; false, with why, when it cannot be read or is larger.
-bool ReadBounded(const char* path, size_t limit, std::string& bytes, std::string& why) {
+bool ReadBounded(const char* path, size_t limit, const char* kind, std::string& bytes, std::string& why) {
     std::FILE* f = std::fopen(path, "rb");
     if (f == nullptr) {
         why = "cannot be read";
@@ -41,8 +41,8 @@ bool ReadBounded(const char* path, size_t limit, std::string& bytes, std::string
         bytes.append(buffer, n);
     std::fclose(f);
     if (bytes.size() > limit) {
-        why =
-            "larger than " + std::to_string(limit / (1024UL * 1024UL)) + " MiB, more than any INF; not read";
+        why = "larger than " + std::to_string(limit / (1024UL * 1024UL)) + " MiB, more than any " + kind +
+              "; not read";
         return false;
     }
     return true;
@@ -57,7 +57,7 @@ void InfFiles(const char* path, Half half) {
     std::string text;
     std::string why;
     Inf inf;
-    if (!ReadBounded(path, InfMaxBytes, bytes, why) || !InfDecode(bytes, text, why) ||
+    if (!ReadBounded(path, InfMaxBytes, "INF", bytes, why) || !InfDecode(bytes, text, why) ||
         !InfParse(text, NamedFileSections, inf, why)) {
         Print("problem", std::string(path) + ": " + why);
         return;
@@ -82,7 +82,8 @@ int Hash(const char* algorithm, int count, char** files) {
         std::string bytes;
         std::string hex;
         std::string why;
-        if (!ReadBounded(files[i], HashMaxBytes, bytes, why) || !MemberHash(bytes, algorithm, hex, why)) {
+        if (!ReadBounded(files[i], HashMaxBytes, "driver file", bytes, why) ||
+            !MemberHash(bytes, algorithm, hex, why)) {
             std::fprintf(stderr, "%s: %s\n", files[i], why.c_str());
             return 1;
         }
@@ -95,7 +96,7 @@ int Kind(const char* file) {
     std::string bytes;
     std::string why;
     ByteRange ranges[PeMaxRanges];
-    if (!ReadBounded(file, HashMaxBytes, bytes, why)) {
+    if (!ReadBounded(file, HashMaxBytes, "driver file", bytes, why)) {
         std::fprintf(stderr, "%s: %s\n", file, why.c_str());
         return 1;
     }
@@ -109,7 +110,7 @@ int CatalogFacts(const char* path) {
     std::string bytes;
     std::string why;
     Catalog catalog;
-    if (!ReadBounded(path, CatalogMaxBytes, bytes, why)) {
+    if (!ReadBounded(path, CatalogMaxBytes, "catalog", bytes, why)) {
         Print("fault", "not a signed catalog (" + why + ")|the catalog is not valid");
         return 0;
     }
@@ -137,7 +138,7 @@ int SignerCer(const char* path, const char* dir) {
     std::string bytes;
     std::string why;
     Catalog catalog;
-    if (ReadBounded(path, CatalogMaxBytes, bytes, why))
+    if (ReadBounded(path, CatalogMaxBytes, "catalog", bytes, why))
         CatalogRead(bytes, catalog);
     if (catalog.signer.der.empty()) {
         std::fprintf(stderr, "%s: no signer's certificate\n", path);
@@ -158,7 +159,7 @@ int SignerCer(const char* path, const char* dir) {
 int Machine(const char* file) {
     std::string bytes;
     std::string why;
-    if (!ReadBounded(file, HashMaxBytes, bytes, why)) {
+    if (!ReadBounded(file, HashMaxBytes, "driver file", bytes, why)) {
         std::fprintf(stderr, "%s: %s\n", file, why.c_str());
         return 1;
     }
