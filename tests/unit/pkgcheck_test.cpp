@@ -51,6 +51,19 @@ const Case Cases[] = {
     {"a name of no file", "[SourceDisksFiles]\n\\ = 1\n", Half::Win32, "", "", "names no file"},
     {"absolute path", "[SourceDisksFiles]\nC:\\Windows\\a.dll=1\n", Half::Win32, "", "",
      "outside the package"},
+    {"';' inside quotes, \"\" a quote", "[SourceDisksFiles]\n\"a;b.sys\" = 1 ; c\n\"a\"\"b.txt\"=1\n",
+     Half::Win32, "", "i386/a;b.sys|i386/a\"b.txt", ""},
+    {"a section in two parts", "[SourceDisksFiles]\na.sys=1\n[Version]\n[SourceDisksFiles]\nb.sys=1\n",
+     Half::Win64, "", "a.sys|b.sys", ""},
+    {"the other half's catalog ignored", "[Version]\nCatalogFile.NTx86=x.cat\nCatalogFile=a.cat\n",
+     Half::Win64, "a.cat", "", ""},
+    {"a disk's folder for this platform",
+     "[SourceDisksNames.amd64]\n1=d,,,\\x64\n[SourceDisksFiles]\nf.sys=1\n", Half::Win64, "", "x64/f.sys",
+     ""},
+    {"a disk on a share", "[SourceDisksNames]\n3=d,,,\\\\server\\s\n[SourceDisksFiles]\nf.sys=3\n",
+     Half::Win32, "", "", "outside the package"},
+    {"undefined string in a file name", "[SourceDisksFiles]\n%Sys%=1\n", Half::Win32, "", "i386/%Sys%",
+     "%Sys% is not defined"},
     {"unterminated section", "[Version\nCatalogFile=a.cat\n", Half::Win32, "", "",
      "a section name without its closing"},
 };
@@ -80,6 +93,19 @@ TEST(PkgcheckInf, NamedFilesTable) {
         EXPECT_NE(std::string::npos, first.find(c.problem)) << first;
         EXPECT_EQ(*c.problem == '\0', named.problems.empty());
     }
+}
+
+TEST(PkgcheckInf, SubstitutionIsBounded) {
+    Inf inf;
+    std::string why;
+    std::string unknown;
+    ASSERT_TRUE(
+        InfParse("[Strings]\nlong=\"" + std::string(1000, 'x') + "\"\n", NamedFileSections, inf, why));
+    std::string tokens;
+    for (int i = 0; i < 100; ++i)
+        tokens += "%long%";
+    EXPECT_EQ(size_t{InfMaxValueBytes}, InfSubstitute(inf, tokens, unknown).size());
+    EXPECT_EQ("", unknown);
 }
 
 TEST(PkgcheckInf, Encodings) {
