@@ -144,7 +144,7 @@ rows=(
   "a list of another usage|misuse Win64/WceIS.cat|$w/WceIS.cat: not a driver catalog (a list for 1.3.6.1.4.1.311.12.1.2, not 1.3.6.1.4.1.311.12.1.1); $refuse WceIS.inf: the catalog is not valid"
   "a list in an OCTET STRING, as CMS signs it|wrap Win64/cdc-acm.cat|release: $tmp/out-row/FenwarrDriverPackage-"
   "a signed structure around no list|openssl cms -sign -in $tmp/list -binary -nodetach -outform DER -econtent_type 1.3.6.1.4.1.311.10.1 -signer $tmp/cat.pem -inkey $tmp/cat.key -out Win64/cdc-acm.cat|$w/cdc-acm.cat: not a catalog (its content is no certificate trust list); $refuse cdc-acm.inf"
-  "no catalog named|sed -i /^CatalogFile/d Win64/Halvex_ser.inf|$w/Halvex_ser.inf: names no catalog (CatalogFile); Windows takes Halvex_ser.inf for unsigned"
+  "no catalog named|sed -i /^CatalogFile/d Win64/Halvex_ser.inf|$w/Halvex_ser.inf: names no catalog (CatalogFile); Windows takes Halvex_ser.inf for unsigned; unsigned: 64-bit Windows refuses it"
   "a name outside the package|printf '[SourceDisksFiles]\r\n..\\\\..\\\\x.sys = 1\r\n' >>Win64/usbvcom.inf|x.sys: a path outside the package ('..' or an absolute path); not read~problem(s) in the package $p; nothing was built"
   "a file in [SourceDisksFiles.amd64] and plain|printf '[SourceDisksFiles]\r\nextra.sys = 1,i386\r\n' >>Win64/usbvcom.inf && cd Win64 && catalog usbvcom.cat usbvcom.inf amd64/extra.sys|release: $tmp/out-row/FenwarrDriverPackage-~!i386"
   "a catalog named through [Strings], missing|sed -i 's/^CatalogFile = usbvcom.cat/CatalogFile = %Vcom%.cat/' Win64/usbvcom.inf && printf '[Strings]\r\nvcom = \"vcom\"\r\n' >>Win64/usbvcom.inf|release: $p/Win64/vcom.cat: missing (named by usbvcom.inf)"

@@ -2,9 +2,9 @@
 // "KIND<TAB>TEXT"; scripts/release turns them into its problems and warnings.
 //   pkgcheck lists                   "coinstaller NAME" and "inf NAME": the files a half must hold
 //   pkgcheck inf-files HALF INF...   for each INF of the half Win32 or Win64: "problem TEXT" (an INF
-//                                    Windows cannot read, or a name it cannot resolve), then "nocatalog -"
-//                                    or "catalog PATH", then "file PATH" per [SourceDisksFiles] entry,
-//                                    PATH relative to the INF's folder
+//                                    Windows cannot read, or a name it cannot resolve), then "nocatalog
+//                                    VERDICT" or "catalog PATH", then "file PATH" per [SourceDisksFiles]
+//                                    entry, PATH relative to the INF's folder
 //   pkgcheck hash sha1|sha256 FILE...  "HASH  FILE": the hash Windows looks FILE up by in a catalog
 //   pkgcheck catalog CAT             "fault WHY|ANSWER" for a file that is no signed driver catalog (and
 //                                    Windows' answer), else "alg sha1|sha256", "tag HASH" per member,
@@ -69,7 +69,7 @@ void InfFiles(const char* path, Half half) {
     if (named.names_catalog)
         Print("catalog", named.catalog);
     else
-        Print("nocatalog", "-");
+        Print("nocatalog", VerdictOf("none"));
     for (const std::string& file : named.files)
         Print("file", file);
 }

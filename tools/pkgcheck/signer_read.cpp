@@ -88,6 +88,13 @@ void Describe(X509* cert, CatalogSigner& signer) {
 
 } // namespace
 
+const char* VerdictOf(const std::string& kind) {
+    for (const auto& v : Verdicts)
+        if (kind == v.kind)
+            return v.verdict;
+    return "";
+}
+
 void SignerRead(PKCS7* p7, CatalogSigner& signer) {
     signer = CatalogSigner();
     signer.kind = "none";
@@ -105,7 +112,5 @@ void SignerRead(PKCS7* p7, CatalogSigner& signer) {
             signer.kind = "third-party";
     }
     sk_X509_free(certs);
-    for (const auto& v : Verdicts)
-        if (signer.kind == v.kind)
-            signer.verdict = v.verdict;
+    signer.verdict = VerdictOf(signer.kind);
 }

@@ -16,5 +16,8 @@ struct CatalogSigner {
     std::string der; // the certificate, for the administrators' TrustedPublisher store
 };
 
+// Windows' verdict on a chain of that kind ("none": no signature at all).
+const char* VerdictOf(const std::string& kind);
+
 // The first signer of p7's signed data (its certificate among p7's certificates).
 void SignerRead(PKCS7* p7, CatalogSigner& signer);
