@@ -6,6 +6,8 @@
 #include "tools/pkgcheck/pe_machine.h"
 
 #include <gtest/gtest.h>
+#include <openssl/objects.h>
+#include <openssl/pkcs7.h>
 
 #include <cstdio>
 #include <string>
@@ -115,6 +117,7 @@ TEST(PkgcheckInf, Encodings) {
         const char* why;
     } rows[] = {
         {"[Version]\r\n", "[Version]\r\n", ""},
+        {"; \xE9t\xE9\n", "; \xE9t\xE9\n", ""}, // ANSI: its bytes as they are
         {std::string("\xFF\xFE[\0\xE9\0\x3D\xD8\x00\xDE", 10), "[\xC3\xA9\xF0\x9F\x98\x80", ""},
         {"\xEF\xBB\xBF[Version]", nullptr,
          "UTF-8 with a byte order mark (EF BB BF); Windows reads an INF only as"},
@@ -138,15 +141,17 @@ TEST(PkgcheckInf, Encodings) {
 namespace {
 
 // A PE32 file of size bytes: MZ, its PE header at 64, count data-directory entries, a certificate table.
-std::string Pe(size_t size, unsigned count, unsigned cert, unsigned length) {
+// PE32+ (plus) moves the entry count and the data directory 16 bytes on.
+std::string Pe(size_t size, unsigned count, unsigned cert, unsigned length, bool plus = false) {
     std::string b(size, '\0');
+    const size_t shift = plus ? 16 : 0;
     b[0] = 'M', b[1] = 'Z', b[60] = 64;
     b.replace(64, 4, "PE\0\0", 4);
-    b[88] = 0x0B, b[89] = 0x01;
-    b[88 + 92] = static_cast<char>(count);
+    b[88] = 0x0B, b[89] = plus ? 0x02 : 0x01;
+    b[88 + 92 + shift] = static_cast<char>(count);
     for (int i = 0; i < 4; ++i) {
-        b[88 + 128 + i] = static_cast<char>(cert >> (8 * i));
-        b[88 + 132 + i] = static_cast<char>(length >> (8 * i));
+        b[88 + 128 + shift + i] = static_cast<char>(cert >> (8 * i));
+        b[88 + 132 + shift + i] = static_cast<char>(length >> (8 * i));
     }
     return b;
 }
@@ -157,9 +162,13 @@ TEST(PkgcheckHash, PeRangesTable) {
         int count;
         size_t last_end; // the end of the last range
     } rows[] = {
-        {"plain text, not MZ", 0, 0},    {Pe(512, 16, 0, 0), 3, 512},
-        {Pe(512, 16, 400, 112), 3, 400}, {Pe(512, 4, 0, 0), 2, 512},
-        {Pe(512, 16, 400, 200), -1, 0},  {Pe(512, 16, 0, 0).substr(0, 100), -1, 0},
+        {"plain text, not MZ", 0, 0},
+        {Pe(512, 16, 0, 0), 3, 512},
+        {Pe(512, 16, 400, 112), 3, 400},
+        {Pe(512, 4, 0, 0), 2, 512},
+        {Pe(512, 16, 480, 32, true), 3, 480},
+        {Pe(512, 16, 400, 200), -1, 0},
+        {Pe(512, 16, 0, 0).substr(0, 100), -1, 0},
     };
     for (const auto& row : rows) {
         ByteRange r[PeMaxRanges];
@@ -202,6 +211,18 @@ std::string Fixture(const char* name) {
     return bytes;
 }
 
+// PKCS#7 of another type than signed data, as the release's table names it.
+std::string DataOnly() {
+    PKCS7* p7 = PKCS7_new();
+    PKCS7_set_type(p7, NID_pkcs7_data);
+    unsigned char* der = nullptr;
+    const int length = i2d_PKCS7(p7, &der);
+    std::string bytes(reinterpret_cast<const char*>(der), length > 0 ? static_cast<size_t>(length) : 0);
+    OPENSSL_free(der);
+    PKCS7_free(p7);
+    return bytes;
+}
+
 // The fixtures: scripts/catalog make of one file, "member\r\n", SHA-1 and SHA-256, test-signed.
 TEST(PkgcheckCatalog, ReadTable) {
     const char* const test = "test-signed: test mode only";
@@ -217,6 +238,7 @@ TEST(PkgcheckCatalog, ReadTable) {
          "", test},
         {Fixture("sha1.cat").substr(0, 700), "", "", "not a signed catalog (not PKCS#7)", ""},
         {"placeholder", "", "", "not a signed catalog (not PKCS#7)", ""},
+        {DataOnly(), "", "", "not a signed catalog (pkcs7-data, not PKCS#7 signed data)", ""},
     };
     for (const auto& row : rows) {
         Catalog catalog;
@@ -230,6 +252,7 @@ TEST(PkgcheckCatalog, ReadTable) {
     CatalogRead(Fixture("sha1.cat"), catalog);
     EXPECT_EQ("037D4199CD3B0E3A30A86B0C4B86E24F94313CA2", catalog.signer.thumbprint);
     EXPECT_EQ("/CN=Fenwarr test catalog", catalog.signer.subject);
+    EXPECT_STREQ("unsigned: 64-bit Windows refuses it", VerdictOf("none"));
 }
 
 } // namespace
