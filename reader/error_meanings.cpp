@@ -171,9 +171,11 @@ constexpr ErrorMeaning Meanings[] = {
      "class"},
     {0xE0000241u, "ERROR_AUTHENTICODE_TRUSTED_PUBLISHER", "signed by a trusted publisher (informational)"},
     {0xE0000242u, "ERROR_AUTHENTICODE_TRUST_NOT_ESTABLISHED",
-     "the publisher's trust has not been established "
-     "(the user was not asked, or said No)"},
-    {0xE0000243u, "ERROR_AUTHENTICODE_PUBLISHER_NOT_TRUSTED", "the publisher is not trusted on this machine"},
+     "the publisher's trust has not been established (the user was not asked, or said No); the fix: the "
+     "signer's .cer beside the MSI into the machines' TrustedPublisher store (docs/deploying.md)"},
+    {0xE0000243u, "ERROR_AUTHENTICODE_PUBLISHER_NOT_TRUSTED",
+     "the publisher is not trusted on this machine; the fix: the signer's .cer beside the MSI into the "
+     "machines' TrustedPublisher store (docs/deploying.md)"},
     {0xE0000244u, "ERROR_SIGNATURE_OSATTRIBUTE_MISMATCH",
      "the catalog is not signed for this Windows version"},
     {0xE0000245u, "ERROR_ONLY_VALIDATE_VIA_AUTHENTICODE", "the file can only be validated by Authenticode"},

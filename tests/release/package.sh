@@ -61,6 +61,11 @@ if "$src/scripts/release" --package "$tmp/good" --no-build --keep-work --out "$t
   [ "$(grep -c '<Component ' "$work/halves.wxs")" = 33 ] || fail "not 16 + 17 components: $(grep -c '<Component ' "$work/halves.wxs")"
   (cd "$tmp/out-good" && sha256sum -c SHA256SUMS) || fail "SHA256SUMS does not check"
   grep -q "^release: msi-check: .*: all [0-9]* rules of this package's MSI hold" "$tmp/good.log" || fail "no msi-check line"
+  grep -qxF "release: Halvex_adb.cat (Win64): test-signed: test mode only" "$tmp/good.log" || fail "no verdict on Halvex_adb.cat"
+  # The test signer's certificate beside the MSI, in SHA256SUMS, the one the catalogs were signed with.
+  cer=$(find "$tmp/out-good" -name 'signer-*.cer')
+  if [ "$(openssl x509 -inform DER -in "$cer" -noout -fingerprint -sha1 | tr -d :)" != "sha1 Fingerprint=$(basename "$cer" .cer | cut -d- -f2)" ] ||
+    ! grep -q " ${cer##*/}$" "$tmp/out-good/SHA256SUMS"; then fail "no signer's certificate in SHA256SUMS: '$cer'"; fi
   rm -rf "$work"
 else
   cat "$tmp/good.log"
@@ -129,7 +134,7 @@ printf list >"$tmp/list"
 p=$tmp/row w="release: warning: $tmp/row/Win64" refuse="Windows refuses to stage"
 # NAME|CHANGE (run in the package)|LINES ('~' between; '!' first: no line holds it)
 rows=(
-  "every file in its catalog||release: $tmp/out-row/FenwarrDriverPackage-"
+  "every file in its catalog||release: $tmp/out-row/FenwarrDriverPackage-~release: Halvex_adb.cat (Win32): test-signed: test mode only"
   "the INF not in its catalog|cd Win64 && catalog Halvex_adb.cat ./*.dll|$w/Halvex_adb.inf: not in Halvex_adb.cat, the catalog of Halvex_adb.inf (looked for: SHA-1 ${adb%% *}); $refuse Halvex_adb.inf: the hash for the file is not present in the specified catalog file"
   "a .sys not in its catalog|cd Win64 && catalog usbvcom.cat usbvcom.inf|$w/amd64/extra.sys: not in usbvcom.cat, the catalog of usbvcom.inf (looked for: Authenticode SHA-1 $sys); $refuse usbvcom.inf"
   "a .dll not in its SHA-256 catalog|cd Win32 && catalog --sha256 Halvex_adb.cat Halvex_adb.inf W*2.dll|release: warning: $p/Win32/WdfCoInstaller01009.dll: not in Halvex_adb.cat, the catalog of Halvex_adb.inf (looked for: Authenticode SHA-256 $wdf)"
@@ -139,7 +144,11 @@ rows=(
   "a list of another usage|misuse Win64/WceIS.cat|$w/WceIS.cat: not a driver catalog (a list for 1.3.6.1.4.1.311.12.1.2, not 1.3.6.1.4.1.311.12.1.1); $refuse WceIS.inf: the catalog is not valid"
   "a list in an OCTET STRING, as CMS signs it|wrap Win64/cdc-acm.cat|release: $tmp/out-row/FenwarrDriverPackage-"
   "a signed structure around no list|openssl cms -sign -in $tmp/list -binary -nodetach -outform DER -econtent_type 1.3.6.1.4.1.311.10.1 -signer $tmp/cat.pem -inkey $tmp/cat.key -out Win64/cdc-acm.cat|$w/cdc-acm.cat: not a catalog (its content is no certificate trust list); $refuse cdc-acm.inf"
-  "no catalog named|sed -i /^CatalogFile/d Win64/Halvex_ser.inf|$w/Halvex_ser.inf: names no catalog (CatalogFile); Windows takes Halvex_ser.inf for unsigned"
+  "no catalog named|sed -i /^CatalogFile/d Win64/Halvex_ser.inf|$w/Halvex_ser.inf: names no catalog (CatalogFile); Windows takes Halvex_ser.inf for unsigned; unsigned: 64-bit Windows refuses it"
+  "a name outside the package|printf '[SourceDisksFiles]\r\n..\\\\..\\\\x.sys = 1\r\n' >>Win64/usbvcom.inf|x.sys: a path outside the package ('..' or an absolute path); not read~problem(s) in the package $p; nothing was built"
+  "a file in [SourceDisksFiles.amd64] and plain|printf '[SourceDisksFiles]\r\nextra.sys = 1,i386\r\n' >>Win64/usbvcom.inf && cd Win64 && catalog usbvcom.cat usbvcom.inf amd64/extra.sys|release: $tmp/out-row/FenwarrDriverPackage-~!i386"
+  "a catalog named through [Strings], missing|sed -i 's/^CatalogFile = usbvcom.cat/CatalogFile = %Vcom%.cat/' Win64/usbvcom.inf && printf '[Strings]\r\nvcom = \"vcom\"\r\n' >>Win64/usbvcom.inf|release: $p/Win64/vcom.cat: missing (named by usbvcom.inf)"
+  "a catalog named through [Strings], the INF edited after signing|sed -i 's/^CatalogFile = usbvcom.cat/CatalogFile = %Vcom%.cat/' Win64/usbvcom.inf && printf '[Strings]\r\nVCOM = usbvcom\r\n' >>Win64/usbvcom.inf|$w/usbvcom.inf: not in usbvcom.cat, the catalog of usbvcom.inf"
 )
 for row in "${rows[@]}"; do
   IFS='|' read -r name change lines <<<"$row"
