@@ -136,9 +136,10 @@ static int MembersEnded(const Capture* pCapture) {
 
 typedef BOOL(WINAPI* IsProcessInJobFn)(HANDLE, HANDLE, BOOL*);
 
-/* Whether PID is a process of the job that still runs. A member's own handle answers for it; another pid is
-   opened, and counts only while it runs inside the job (Windows XP on can say so): a pid the job lists for a
-   process gone since may already name someone else. One that runs in the job becomes a member. */
+/* Whether PID is a process of the job that still runs. A member's own handle answers for it; another pid,
+   or a member whose handle could not be had, is opened, and counts only while it runs inside the job
+   (Windows XP on can say so): a pid the job lists for a process gone since may already name someone else.
+   One that runs in the job keeps the handle, as a member. */
 static int ListedAlive(void* pContext, uint32_t pid) {
     Capture* pCapture = (Capture*)pContext;
     IsProcessInJobFn pInJob =
@@ -147,9 +148,8 @@ static int ListedAlive(void* pContext, uint32_t pid) {
     HANDLE process;
     BOOL inJob = TRUE;
 
-    if (member >= 0)
-        return !pCapture->members[member].process ||
-               WaitForSingleObject(pCapture->members[member].process, 0) == WAIT_TIMEOUT;
+    if (member >= 0 && pCapture->members[member].process)
+        return WaitForSingleObject(pCapture->members[member].process, 0) == WAIT_TIMEOUT;
     process = OpenMember(pid);
     if (!process)
         return 0;
@@ -158,7 +158,10 @@ static int ListedAlive(void* pContext, uint32_t pid) {
         CloseHandle(process);
         return 0;
     }
-    AddMember(pCapture, pid, process);
+    if (member >= 0)
+        pCapture->members[member].process = process;
+    else
+        AddMember(pCapture, pid, process);
     return 1;
 }
 

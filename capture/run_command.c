@@ -104,6 +104,7 @@ static int Record(Capture* pCapture) {
     int ended = 0;
     DWORD endTick = 0;
     DWORD lastPoll = GetTickCount();
+    DWORD stop;
 
     for (;;) {
         DWORD now = GetTickCount();
@@ -142,8 +143,9 @@ static int Record(Capture* pCapture) {
             return CAPTURE_RUN_WAIT_FAILED;
         }
     }
-    pCapture->drainMs = GetTickCount() - endTick;
-    pCapture->afterCommandMs = GetTickCount() - pCapture->rootEnd;
+    stop = GetTickCount();
+    pCapture->drainMs = stop - endTick;
+    pCapture->afterCommandMs = stop - pCapture->rootEnd;
     return CAPTURE_RUN_DONE;
 }
 

@@ -78,6 +78,15 @@ fw_run_limit() {
   echo "$left"
 }
 
+# fw_hung STEP LIMIT [MORE]: a run of the scenario's prefix did not end within LIMIT s. Its processes are
+# stopped and the scenario ends: what follows a hung run says nothing more, and would outlast the test's
+# limit.
+fw_hung() {
+  fw_wineserver -k >/dev/null 2>&1 || true
+  fw_fail "$1: the run did not end within $2 s${3:+ $3}"
+  fw_end
+}
+
 # fw_timed_out RC: true for the exit status of a run that timeout(1) ended (124, or 137 when it had to
 # kill); a program's own status can be any other (taskkill's 128, a wine program's code & 0xFF).
 fw_timed_out() { [ "$1" = 124 ] || [ "$1" = 137 ]; }
@@ -647,11 +656,11 @@ fw_reg_import() {
 # fw_run [ARGS...]: imports the pending registry, runs the tool under dbgmon
 # with C:\ as the current directory, and leaves:
 #   FW_EXIT             the exit code as wine reports it (code & 0xFF, 124 = timeout)
-# A run that does not end within fw_run_limit fails, named by FW_STEP (default: its command line).
 #   $FW_DIR/trace.raw   dbgmon's records (C:\fenwarr-test\trace.txt)
 #   $FW_DIR/trace.norm  the same with the pid column renamed P1, P2, ... in
 #                       order of first appearance, \xNN in lower case
 #   $FW_DIR/stdout.txt, stderr.txt
+# A run that does not end within fw_run_limit fails, named by FW_STEP (default: its command line).
 fw_run() {
   [ -n "$FW_TOOL_WIN" ] || fw_fatal "fw_run before fw_install_tool"
   fw_reg_import
@@ -663,11 +672,7 @@ fw_run() {
       "${FW_WINE_CMD[@]}" 'C:\fenwarr-test\dbgmon.exe' "${FW_DBGMON_OPTS[@]}" --out 'C:\fenwarr-test\trace.txt' "$FW_TOOL_WIN" "$@" \
       >"$FW_DIR/stdout.txt" 2>>"$FW_DIR/stderr.txt") || rc=$?
   FW_EXIT=$rc
-  if fw_timed_out "$rc"; then
-    fw_wineserver -k >/dev/null 2>&1 || true
-    fw_fail "${FW_STEP:-dbgmon $FW_TOOL_WIN $*}: the run did not end within $limit s (timeout status $rc)"
-    fw_end # what follows a hung run says nothing more, and would outlast the test's limit
-  fi
+  fw_timed_out "$rc" && fw_hung "${FW_STEP:-dbgmon $FW_TOOL_WIN $*}" "$limit" "(timeout status $rc)"
   case $rc in
     250) fw_fail "dbgmon: usage error" ;;
     251) fw_fail "dbgmon: the tool could not be started" ;;

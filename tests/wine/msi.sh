@@ -117,13 +117,8 @@ msiexec_logged() {
   (cd "$FW_PREFIX/drive_c" && WINEPREFIX="$FW_PREFIX" WINEDEBUG=-all,+eventlog timeout --kill-after=10 "$limit" \
     "${FW_WINE_CMD[@]}" msiexec.exe "$@" /l*v "C:\\fenwarr-test\\$step.log" >>"$FW_DIR/stdout.txt" 2>"$FW_DIR/$step.events") ||
     rc=$?
-  if fw_timed_out "$rc"; then
-    fw_wineserver -k >/dev/null 2>&1 || true
-    fw_fail "$step: the run did not end within $limit s: msiexec $*"
-    fw_end # what follows a hung run says nothing more, and would outlast the test's limit
-  elif [ "$rc" != "$want" ]; then
-    fw_fail "$step: msiexec exited with $rc, not $want"
-  fi
+  fw_timed_out "$rc" && fw_hung "$step" "$limit" "(msiexec $*)"
+  [ "$rc" = "$want" ] || fw_fail "$step: msiexec exited with $rc, not $want"
   log="$FW_PREFIX/drive_c/fenwarr-test/$step.log"
   if [ ! -f "$log" ]; then fw_fail "$step: no MSI log"; : >"$FW_DIR/$step.log"; return 0; fi
   if [ "$(head -c 2 "$log" | od -An -tx1 | tr -d ' ')" = fffe ]; then iconv -f UTF-16LE -t UTF-8 "$log"; else cat "$log"; fi |
